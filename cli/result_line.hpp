@@ -1,0 +1,28 @@
+// The command's result line: the caption, every word in lowercase hex without
+// leading zeros (what printf's "%lx" prints for it), and a line feed.
+#ifndef ENCRYPT_CLI_RESULT_LINE_HPP
+#define ENCRYPT_CLI_RESULT_LINE_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace encrypt::cli {
+
+inline constexpr std::string_view caption = "Encrypted data in hexadecimal format: ";
+
+// Bytes a buffer needs for the result line of `count` words (eight digits
+// allowed for each), or 0 if that is more than size_t holds.
+std::size_t result_line_capacity(std::uint32_t count) noexcept;
+
+// Writes the result line of `count` words to `out`, which has at least
+// result_line_capacity(count) bytes, and returns its length.
+std::size_t format_result_line(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;
+
+// Writes the digits of `word` at `out` and returns the end of them. It always
+// stores eight bytes, so `out` needs room for eight whatever the word.
+char* format_hex(char* out, std::uint32_t word) noexcept;
+
+}  // namespace encrypt::cli
+
+#endif  // ENCRYPT_CLI_RESULT_LINE_HPP

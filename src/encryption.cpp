@@ -1,0 +1,33 @@
+#include <encrypt/encryption.hpp>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "kernels.hpp"
+
+namespace encrypt {
+
+std::uint32_t* encryption(std::uint32_t* words, std::uint32_t count) {
+    detail::best_kernel().transform(words, count);
+    return words;
+}
+
+std::uint32_t* _encryption(const char* text, std::uint32_t length) {
+    // n / 2 rounded up without the (n + 1) that wraps for n = 2^32 - 1.
+    const std::uint32_t count = length / 2 + (length & 1u);
+    if (count == 0) {
+        return nullptr;
+    }
+    if (count > SIZE_MAX / sizeof(std::uint32_t)) {
+        return nullptr;  // the size in bytes would not fit in size_t
+    }
+    auto* words = static_cast<std::uint32_t*>(std::malloc(std::size_t{count} * sizeof(std::uint32_t)));
+    if (words == nullptr) {
+        return nullptr;
+    }
+    detail::best_kernel().pack_transform(words, reinterpret_cast<const unsigned char*>(text),
+                                         length);
+    return words;
+}
+
+}  // namespace encrypt

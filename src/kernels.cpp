@@ -1,0 +1,162 @@
+#include "kernels.hpp"
+
+// The wide kernels need GCC or Clang on x86 (for target attributes and
+// run-time CPU checks). Elsewhere the plain loop is all there is.
+#if !defined(ENCRYPT_PLAIN_ONLY) && (defined(__GNUC__) || defined(__clang__)) && \
+    (defined(__x86_64__) || defined(__i386__))
+#  define ENCRYPT_X86_KERNELS 1
+#  include <immintrin.h>
+#else
+#  define ENCRYPT_X86_KERNELS 0
+#endif
+
+namespace encrypt::detail {
+namespace {
+
+// The unit of bytes lo and hi: lo is the low byte.
+constexpr std::uint32_t unit(unsigned char lo, unsigned char hi) noexcept {
+    return static_cast<std::uint32_t>(lo) | (static_cast<std::uint32_t>(hi) << 8);
+}
+
+void transform_plain(std::uint32_t* words, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+        words[i] = mix(words[i]);
+    }
+}
+
+// Shared tail of the pack kernels: the units from pair `first` on, and for an
+// odd length the last byte alone, whose high byte is the text's terminator.
+void pack_transform_tail(std::uint32_t* words, const unsigned char* text, std::size_t length,
+                         std::size_t first) noexcept {
+    const std::size_t pairs = length / 2;
+    for (std::size_t i = first; i < pairs; ++i) {
+        words[i] = mix(unit(text[2 * i], text[2 * i + 1]));
+    }
+    if ((length & 1u) != 0) {
+        words[pairs] = mix(unit(text[length - 1], 0));
+    }
+}
+
+void pack_transform_plain(std::uint32_t* words, const unsigned char* text,
+                          std::size_t length) noexcept {
+    pack_transform_tail(words, text, length, 0);
+}
+
+bool always() noexcept { return true; }
+
+#if ENCRYPT_X86_KERNELS
+// x86 is little-endian, so a 16-bit load of a byte pair is its unit.
+
+#  define ENCRYPT_AVX2 __attribute__((target("avx2")))
+#  define ENCRYPT_AVX512 __attribute__((target("avx512f")))
+
+ENCRYPT_AVX2 inline __m256i mix8(__m256i v) noexcept {
+    const __m256i p = _mm256_mullo_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(26)),
+                                         _mm256_add_epi32(v, _mm256_set1_epi32(5)));
+    return _mm256_xor_si256(p, _mm256_srli_epi32(p, 16));
+}
+
+ENCRYPT_AVX2 void transform_avx2(std::uint32_t* words, std::size_t count) noexcept {
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        auto* at = reinterpret_cast<__m256i*>(words + i);
+        const __m256i a = _mm256_loadu_si256(at);
+        const __m256i b = _mm256_loadu_si256(at + 1);
+        _mm256_storeu_si256(at, mix8(a));
+        _mm256_storeu_si256(at + 1, mix8(b));
+    }
+    transform_plain(words + i, count - i);
+}
+
+ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char* text,
+                                      std::size_t length) noexcept {
+    const std::size_t pairs = length / 2;
+    std::size_t i = 0;
+    for (; i + 8 <= pairs; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(words + i),
+                            mix8(_mm256_cvtepu16_epi32(units)));
+    }
+    pack_transform_tail(words, text, length, i);
+}
+
+bool has_avx2() noexcept {
+    __builtin_cpu_init();  // in case we are called before libgcc's constructors ran
+    return __builtin_cpu_supports("avx2") != 0;
+}
+
+// GCC 12 warns that the deliberately undefined pass-through vector inside its
+// own AVX-512 shift and widening intrinsics may be used uninitialized.
+#  if defined(__GNUC__) && !defined(__clang__)
+#    pragma GCC diagnostic push
+#    pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#  endif
+
+ENCRYPT_AVX512 inline __m512i mix16(__m512i v) noexcept {
+    const __m512i p = _mm512_mullo_epi32(_mm512_add_epi32(v, _mm512_set1_epi32(26)),
+                                         _mm512_add_epi32(v, _mm512_set1_epi32(5)));
+    return _mm512_xor_si512(p, _mm512_srli_epi32(p, 16));
+}
+
+ENCRYPT_AVX512 inline __mmask16 first_lanes(std::size_t n) noexcept {
+    return static_cast<__mmask16>((1u << n) - 1u);
+}
+
+ENCRYPT_AVX512 void transform_avx512(std::uint32_t* words, std::size_t count) noexcept {
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        _mm512_storeu_si512(words + i, mix16(_mm512_loadu_si512(words + i)));
+    }
+    if (i < count) {
+        // Masked-off lanes are neither read nor written.
+        const __mmask16 lanes = first_lanes(count - i);
+        _mm512_mask_storeu_epi32(words + i, lanes,
+                                 mix16(_mm512_maskz_loadu_epi32(lanes, words + i)));
+    }
+}
+
+ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned char* text,
+                                          std::size_t length) noexcept {
+    const std::size_t pairs = length / 2;
+    std::size_t i = 0;
+    for (; i + 16 <= pairs; i += 16) {
+        const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
+        _mm512_storeu_si512(words + i, mix16(_mm512_cvtepu16_epi32(units)));
+    }
+    pack_transform_tail(words, text, length, i);
+}
+
+#  if defined(__GNUC__) && !defined(__clang__)
+#    pragma GCC diagnostic pop
+#  endif
+
+bool has_avx512() noexcept {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
+}
+#endif  // ENCRYPT_X86_KERNELS
+
+}  // namespace
+
+const kernel kernels[] = {
+    {"plain", transform_plain, pack_transform_plain, always},
+#if ENCRYPT_X86_KERNELS
+    {"avx2", transform_avx2, pack_transform_avx2, has_avx2},
+    {"avx512", transform_avx512, pack_transform_avx512, has_avx512},
+#endif
+};
+const std::size_t kernel_count = sizeof kernels / sizeof kernels[0];
+
+const kernel& plain_kernel() noexcept { return kernels[0]; }
+
+const kernel& best_kernel() noexcept {
+    // Checked on every call: the check is a load and a test once the CPU
+    // model is known, and it keeps the library free of mutable state.
+    std::size_t best = kernel_count - 1;
+    while (best > 0 && !kernels[best].supported()) {
+        --best;
+    }
+    return kernels[best];
+}
+
+}  // namespace encrypt::detail

@@ -1,0 +1,180 @@
+// The command as a user meets it: exact bytes on each stream and the status.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "reference.hpp"
+#include "run_tool.hpp"
+
+namespace {
+
+using encrypt::test::invocation;
+using encrypt::test::output_to;
+using encrypt::test::reference_result_line;
+using encrypt::test::run_tool;
+
+#ifdef _WIN32
+// Standard output is in text mode there: the runtime writes each line feed as CR LF.
+const std::string line_end = "\r\n";
+#else
+const std::string line_end = "\n";
+#endif
+
+const std::string caption = "Encrypted data in hexadecimal format: ";
+
+void expect_result(const encrypt::test::outcome& got, const std::string& out, int status,
+                   const std::string& err = "") {
+    EXPECT_EQ(got.out, out);
+    EXPECT_EQ(got.err, err);
+    EXPECT_FALSE(got.signal.has_value()) << "ended by signal " << got.signal.value_or(0);
+    EXPECT_EQ(got.exit_status, status);
+}
+
+TEST(usage, names_the_program_as_invoked) {
+    invocation call;
+    call.argv0 = "my-encrypt";
+    const auto expected_name = encrypt::test::delivered_argv0(call);
+    expect_result(run_tool(call), "Usage: " + expected_name + " <text to encrypt>" + line_end, 1);
+}
+
+TEST(usage, shows_the_path_it_was_started_by) {
+    const invocation call;  // argument 0 is the tool's own path
+    expect_result(run_tool(call),
+                  "Usage: " + encrypt::test::tool_path() + " <text to encrypt>" + line_end, 1);
+}
+
+TEST(usage, empty_argument_vector_shows_the_command_name) {
+    if (const auto why = encrypt::test::empty_argv_unsupported()) {
+        GTEST_SKIP() << *why;
+    }
+    invocation call;
+    call.empty_argument_vector = true;
+    expect_result(run_tool(call), "Usage: encrypt <text to encrypt>" + line_end, 1);
+}
+
+struct text_case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string digits;
+};
+
+const text_case text_cases[] = {
+    {"abc", {"abc"}, "25da76d832c8"},
+    {"empty_text", {""}, ""},
+    {"extra_arguments_are_ignored", {"abc", "def", "-x"}, "25da76d832c8"},
+    {"odd_length", {"c"}, "32c8"},
+    {"high_bytes", {"\x80\x81\xfe"}, "4191ae9311b49"},
+    {"unit_ffff_wraps", {"\xff\xff"}, "1d0079"},
+    {"leading_zeros_dropped",
+     {"Hello, world!"},
+     "281e00642df842de7bbbdaf377d061f3334db20277090568c2"},
+    {"option_like_text_is_text", {"--help"}, "7fe55202837aa6d316c7a4a"},
+};
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const text_case& value, std::ostream* out) { *out << value.name; }
+
+class texts : public testing::TestWithParam<text_case> {};
+
+TEST_P(texts, print_the_caption_and_every_word) {
+    const auto& param = GetParam();
+    invocation call;
+    call.args = param.args;
+    const auto got = run_tool(call);
+    expect_result(got, caption + param.digits + line_end, 0);
+    expect_result(got, reference_result_line(param.args[0], line_end), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(cli, texts, testing::ValuesIn(text_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(texts, every_byte_value) {
+    std::string text;
+    for (int byte = 1; byte < 256; ++byte) {
+        text.push_back(static_cast<char>(byte));
+    }
+    invocation call;
+    call.args = {text};
+    expect_result(run_tool(call), reference_result_line(text, line_end), 0);
+}
+
+TEST(texts, longest_argument_linux_delivers) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows command line holds at most 32,767 characters";
+#endif
+    std::mt19937 random(131071);
+    std::string text(131071, '\0');
+    for (char& c : text) {
+        c = static_cast<char>(1 + random() % 255);  // no zero byte: it would end the argument
+    }
+    invocation call;
+    call.args = {text};
+    expect_result(run_tool(call), reference_result_line(text, line_end), 0);
+}
+
+TEST(failures, full_disk_is_a_write_error) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no device that is always full";
+#endif
+    invocation call;
+    call.args = {"abc"};
+    call.stdout_to = output_to::full_device;
+    expect_result(run_tool(call), "", 1, "encrypt: write error: No space left on device\n");
+
+    invocation usage;
+    usage.stdout_to = output_to::full_device;
+    expect_result(run_tool(usage), "", 1, "encrypt: write error: No space left on device\n");
+}
+
+TEST(failures, closed_stdout_is_a_write_error) {
+    invocation call;
+    call.args = {"abc"};
+    call.stdout_to = output_to::closed;
+    expect_result(run_tool(call), "", 1, "encrypt: write error: Bad file descriptor\n");
+}
+
+TEST(failures, reader_gone_ends_quietly_by_sigpipe) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no SIGPIPE";
+#else
+    invocation call;
+    call.args = {std::string(20000, 'x')};
+    call.stdout_to = output_to::broken_pipe;
+    const auto got = run_tool(call);
+    EXPECT_EQ(got.signal, SIGPIPE);
+    EXPECT_EQ(got.err, "");
+#endif
+}
+
+// The heap refusing the array is simulated by a preloaded malloc that fails
+// every request above a limit.
+class heap_refusal : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(heap_refusal, reports_memory_exhausted) {
+#if !defined(ENCRYPT_REFUSE_MALLOC_LIBRARY)
+    GTEST_SKIP() << "no way to interpose the heap on this platform";
+#else
+#  if defined(ENCRYPT_SANITIZED)
+    GTEST_SKIP() << "the sanitizer runtime owns malloc and cannot be interposed";
+#  endif
+    // A 131,071-byte text needs 262,144 bytes of words and 524,327 of line:
+    // the first limit refuses the words, the second only the line.
+    invocation call;
+    call.args = {std::string(131071, 'q')};
+    call.environment = {"LD_PRELOAD=" ENCRYPT_REFUSE_MALLOC_LIBRARY,
+                        "ENCRYPT_TEST_MALLOC_LIMIT=" + std::to_string(GetParam())};
+    expect_result(run_tool(call), "", 1, "encrypt: memory exhausted\n");
+
+    // An empty text needs no words, so the same heap is no obstacle.
+    call.args = {""};
+    expect_result(run_tool(call), caption + line_end, 0);
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(cli, heap_refusal, testing::Values(100000u, 300000u));
+
+}  // namespace

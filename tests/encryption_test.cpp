@@ -1,0 +1,211 @@
+#include <encrypt/encryption.hpp>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "kernels.hpp"
+#include "reference.hpp"
+
+namespace {
+
+using encrypt::test::reference_encryption;
+using encrypt::test::reference_mix;
+using words = std::vector<std::uint32_t>;
+
+struct freed {
+    void operator()(std::uint32_t* p) const { std::free(p); }
+};
+
+words library_encryption(const std::string& text) {
+    const auto n = static_cast<std::uint32_t>(text.size());
+    std::unique_ptr<std::uint32_t, freed> array(encrypt::_encryption(text.c_str(), n));
+    if (n != 0) {
+        EXPECT_NE(array, nullptr);
+    }
+    return array ? words(array.get(), array.get() + n / 2 + n % 2) : words{};
+}
+
+struct text_vector {
+    const char* name;
+    std::string text;
+    words expected;
+};
+
+const text_vector text_vectors[] = {
+    {"empty", "", {}},
+    {"abc", "abc", {0x25da76d8, 0x32c8}},
+    {"odd length takes a zero high byte", "c", {0x32c8}},
+    {"even length", "ab", {0x25da76d8}},
+    {"two zero bytes", std::string("\0\0", 2), {0x82}},
+    {"zero byte inside", std::string("a\0b", 3), {0x3102, 0x31e4}},
+    {"byte 0x80 is unsigned", "\x80", {0x5002}},
+    {"byte 0xff alone", "\xff", {0x11d65}},
+    {"unit 0xffff wraps the product", "\xff\xff", {0x1d0079}},
+    {"unit 0xfff0 does not wrap", "\xf0\xff", {0xfffe006c}},
+    {"unit 0xfff1 is the first to wrap", "\xf1\xff", {0xff92}},
+    {"high bytes", "\x80\x81\xfe", {0x4191ae93, 0x11b49}},
+    {"word with fewer than eight digits",
+     "Hello, world!",
+     {0x281e0064, 0x2df842de, 0x7bbbdaf, 0x377d061f, 0x3334db20, 0x27709056, 0x8c2}},
+};
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const text_vector& value, std::ostream* out) { *out << value.name; }
+
+class known_texts : public testing::TestWithParam<text_vector> {};
+
+TEST_P(known_texts, match_the_table_and_the_reference) {
+    const auto& vector = GetParam();
+    EXPECT_EQ(library_encryption(vector.text), vector.expected);
+    EXPECT_EQ(library_encryption(vector.text), reference_encryption(vector.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(encryption, known_texts, testing::ValuesIn(text_vectors),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char c : std::string(info.param.name)) {
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return name;
+                         });
+
+struct word_vector {
+    std::uint32_t in;
+    std::uint32_t out;
+};
+
+// Words a unit can never be: the additions wrap as well.
+const word_vector word_vectors[] = {
+    {0x00000000, 0x00000082}, {0x0000ffff, 0x001d0079}, {0x7fffffff, 0x80008064},
+    {0x80000000, 0x80008082}, {0xdeadbeef, 0x1877dae3}, {0xffffffe6, 0x00000000},
+    {0xfffffffb, 0x00000000}, {0xffffffff, 0x00000064},
+};
+
+TEST(encryption, transforms_arbitrary_words_modulo_2_32) {
+    for (const auto& vector : word_vectors) {
+        std::uint32_t word = vector.in;
+        encrypt::encryption(&word, 1);
+        EXPECT_EQ(word, vector.out) << std::hex << "for 0x" << vector.in;
+        EXPECT_EQ(reference_mix(vector.in), vector.out);
+    }
+}
+
+TEST(encryption, returns_its_pointer_and_leaves_words_past_count_alone) {
+    for (std::uint32_t count = 0; count <= 70; ++count) {
+        words array(count + 8, 0xa5a5a5a5u);
+        std::uint32_t* start = array.data() + 1;
+        EXPECT_EQ(encrypt::encryption(start, count), start);
+        EXPECT_EQ(array[0], 0xa5a5a5a5u) << "count " << count;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            ASSERT_EQ(start[i], reference_mix(0xa5a5a5a5u)) << "count " << count << " word " << i;
+        }
+        for (std::size_t i = count + 1; i < array.size(); ++i) {
+            ASSERT_EQ(array[i], 0xa5a5a5a5u) << "count " << count << " word " << i;
+        }
+    }
+}
+
+TEST(encryption, count_zero_touches_nothing) {
+    std::uint32_t word = 7;
+    EXPECT_EQ(encrypt::encryption(&word, 0), &word);
+    EXPECT_EQ(word, 7u);
+    EXPECT_EQ(encrypt::encryption(nullptr, 0), nullptr);
+}
+
+TEST(_encryption, reads_exactly_length_bytes) {
+    // A buffer of exactly n bytes with no terminator, so that any read
+    // past it shows under the sanitizers and valgrind.
+    for (std::uint32_t n : {1u, 3u, 17u, 33u, 63u}) {
+        std::unique_ptr<char[]> text(new char[n]);
+        std::fill_n(text.get(), n, 'z');
+        std::unique_ptr<std::uint32_t, freed> array(encrypt::_encryption(text.get(), n));
+        ASSERT_NE(array, nullptr);
+        EXPECT_EQ(array.get()[n / 2], reference_mix('z')) << "n " << n;
+    }
+}
+
+TEST(_encryption, empty_text_allocates_nothing) {
+    EXPECT_EQ(encrypt::_encryption("", 0), nullptr);
+    EXPECT_EQ(encrypt::_encryption(nullptr, 0), nullptr);
+}
+
+TEST(_encryption, matches_the_reference_on_random_texts) {
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<std::size_t> length(0, 300);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(length(random), '\0');
+        for (char& c : text) {
+            c = static_cast<char>(byte(random));
+        }
+        ASSERT_EQ(library_encryption(text), reference_encryption(text)) << "round " << round;
+    }
+}
+
+// Every kernel this CPU can run must agree with the plain one, for every
+// length around the vector widths and at every alignment of the text.
+TEST(kernels, agree_with_the_plain_kernel) {
+    const auto& plain = encrypt::detail::plain_kernel();
+    std::mt19937 random(7);
+    std::string bytes(4096 + 64, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random());
+    }
+    int checked = 0;
+    for (std::size_t k = 0; k < encrypt::detail::kernel_count; ++k) {
+        const auto& kernel = encrypt::detail::kernels[k];
+        if (!kernel.supported()) {
+            continue;
+        }
+        ++checked;
+        for (std::size_t length = 0; length < 200; ++length) {
+            for (std::size_t offset = 0; offset < 4; ++offset) {
+                const auto* text = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
+                const std::size_t count = length / 2 + length % 2;
+                words expected(count + 1, 0xdeadbeef), got(count + 1, 0xdeadbeef);
+                plain.pack_transform(expected.data(), text, length);
+                kernel.pack_transform(got.data(), text, length);
+                ASSERT_EQ(got, expected) << kernel.name << " pack, length " << length;
+
+                words in(count + 1);
+                std::memcpy(in.data(), text, count * 4);
+                words by_plain = in, by_kernel = in;
+                plain.transform(by_plain.data(), count);
+                kernel.transform(by_kernel.data(), count);
+                ASSERT_EQ(by_kernel, by_plain) << kernel.name << " transform, count " << count;
+            }
+        }
+        // A long run, with every unit value once.
+        words all(65536), all_plain(65536);
+        for (std::uint32_t u = 0; u < 65536; ++u) {
+            all[u] = all_plain[u] = u * 65537u;
+        }
+        kernel.transform(all.data(), all.size());
+        plain.transform(all_plain.data(), all_plain.size());
+        ASSERT_EQ(all, all_plain) << kernel.name;
+    }
+    EXPECT_GE(checked, 1);
+    EXPECT_STREQ(encrypt::detail::plain_kernel().name, "plain");
+}
+
+TEST(kernels, plain_kernel_matches_the_reference_for_every_unit) {
+    for (std::uint32_t u = 0; u < 65536; ++u) {
+        const unsigned char text[2] = {static_cast<unsigned char>(u & 0xff),
+                                       static_cast<unsigned char>(u >> 8)};
+        std::uint32_t word = 0;
+        encrypt::detail::plain_kernel().pack_transform(&word, text, 2);
+        ASSERT_EQ(word, reference_mix(u)) << "unit " << u;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reference.hpp"
+#include "result_line.hpp"
+
+namespace {
+
+using encrypt::test::printf_hex;
+
+std::string formatted(std::uint32_t word) {
+    char buffer[8];
+    char* end = encrypt::cli::format_hex(buffer, word);
+    return std::string(buffer, end);
+}
+
+TEST(format_hex, matches_printf_on_boundaries) {
+    const std::uint32_t edges[] = {0x0,        0x1,        0x9,        0xa,        0xf,
+                                   0x10,       0xff,       0x100,      0xfff,      0x1000,
+                                   0xffff,     0x10000,    0xfffff,    0x100000,   0xffffff,
+                                   0x1000000,  0xfffffff,  0x10000000, 0x7fffffff, 0x80000000,
+                                   0x9abcdef0, 0xa0000000, 0xffffffff};
+    for (const std::uint32_t word : edges) {
+        EXPECT_EQ(formatted(word), printf_hex(word)) << word;
+    }
+    EXPECT_EQ(formatted(0), "0");
+    EXPECT_EQ(formatted(0x25da76d8), "25da76d8");
+    EXPECT_EQ(formatted(0xabcdef), "abcdef");
+}
+
+TEST(format_hex, matches_printf_for_every_digit_in_every_place) {
+    for (int place = 0; place < 8; ++place) {
+        for (std::uint32_t digit = 0; digit < 16; ++digit) {
+            const std::uint32_t word = digit << (4 * place);
+            ASSERT_EQ(formatted(word), printf_hex(word)) << word;
+            ASSERT_EQ(formatted(word | 1u), printf_hex(word | 1u)) << word;
+        }
+    }
+    std::mt19937 random(42);
+    for (int round = 0; round < 200000; ++round) {
+        // Random widths, so that short words are as common as long ones.
+        const std::uint32_t word = static_cast<std::uint32_t>(random()) >> (random() % 32);
+        ASSERT_EQ(formatted(word), printf_hex(word)) << word;
+    }
+}
+
+TEST(result_line, is_caption_digits_and_line_feed) {
+    const std::vector<std::uint32_t> words = {0x25da76d8, 0x32c8, 0, 0x7bbbdaf};
+    std::string line(encrypt::cli::result_line_capacity(4), '?');
+    line.resize(encrypt::cli::format_result_line(line.data(), words.data(), 4));
+    EXPECT_EQ(line, "Encrypted data in hexadecimal format: 25da76d832c807bbbdaf\n");
+
+    std::string empty(encrypt::cli::result_line_capacity(0), '?');
+    empty.resize(encrypt::cli::format_result_line(empty.data(), nullptr, 0));
+    EXPECT_EQ(empty, "Encrypted data in hexadecimal format: \n");
+}
+
+TEST(result_line, fits_its_capacity_when_every_word_has_eight_digits) {
+    const std::vector<std::uint32_t> words(100, 0xffffffff);
+    const std::size_t capacity = encrypt::cli::result_line_capacity(100);
+    std::vector<char> buffer(capacity + 1, '#');
+    EXPECT_EQ(encrypt::cli::format_result_line(buffer.data(), words.data(), 100), capacity);
+    EXPECT_EQ(buffer[capacity], '#');
+}
+
+TEST(result_line, capacity_reports_overflow) {
+    EXPECT_EQ(encrypt::cli::result_line_capacity(0), 39u);
+    EXPECT_EQ(encrypt::cli::result_line_capacity(2), 55u);
+    if constexpr (sizeof(std::size_t) == 4) {
+        EXPECT_EQ(encrypt::cli::result_line_capacity(0x20000000u), 0u);
+        EXPECT_EQ(encrypt::cli::result_line_capacity(0xffffffffu), 0u);
+    } else {
+        EXPECT_EQ(encrypt::cli::result_line_capacity(0xffffffffu), 39u + 8u * 0xffffffffull);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// An independent statement of what the tool computes, written from its
+// definition and sharing no code with it, for the tests to compare against.
+#ifndef ENCRYPT_TESTS_REFERENCE_HPP
+#define ENCRYPT_TESTS_REFERENCE_HPP
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace encrypt::test {
+
+// The product is taken in 64 bits and then reduced, unlike the library.
+inline std::uint32_t reference_mix(std::uint32_t v) {
+    const std::uint64_t a = (std::uint64_t{v} + 26) % 0x100000000ULL;
+    const std::uint64_t b = (std::uint64_t{v} + 5) % 0x100000000ULL;
+    const std::uint64_t p = (a * b) % 0x100000000ULL;
+    return static_cast<std::uint32_t>(p ^ (p >> 16));
+}
+
+// Units from an explicitly zero-padded copy of the text.
+inline std::vector<std::uint32_t> reference_encryption(const std::string& text) {
+    std::string padded = text;
+    if (padded.size() % 2 != 0) {
+        padded.push_back('\0');
+    }
+    std::vector<std::uint32_t> words;
+    for (std::size_t i = 0; i < padded.size(); i += 2) {
+        const auto lo = static_cast<unsigned char>(padded[i]);
+        const auto hi = static_cast<unsigned char>(padded[i + 1]);
+        words.push_back(reference_mix(static_cast<std::uint32_t>(lo + 256 * hi)));
+    }
+    return words;
+}
+
+// What printf's "%lx" makes of a word, as the tool's first version printed it.
+inline std::string printf_hex(std::uint32_t word) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%lx", static_cast<unsigned long>(word));
+    return digits;
+}
+
+// The tool's whole result line for a text, ending in `line_end`.
+inline std::string reference_result_line(const std::string& text, const std::string& line_end) {
+    std::string line = "Encrypted data in hexadecimal format: ";
+    for (const std::uint32_t word : reference_encryption(text)) {
+        line += printf_hex(word);
+    }
+    return line + line_end;
+}
+
+}  // namespace encrypt::test
+
+#endif  // ENCRYPT_TESTS_REFERENCE_HPP
