@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "prefault.hpp"
 #include "result_line.hpp"
 
 #ifdef _WIN32
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
         report("memory exhausted", 0);
         return EXIT_FAILURE;
     }
+    encrypt::detail::prefault_for_writing(line, capacity);
     const std::size_t size = encrypt::cli::format_result_line(line, words, count);
     std::free(words);
     errno = 0;

@@ -23,6 +23,22 @@ std::size_t format_result_line(char* out, const std::uint32_t* words, std::uint3
 // stores eight bytes, so `out` needs room for eight whatever the word.
 char* format_hex(char* out, std::uint32_t word) noexcept;
 
+// Ways of writing the digits of many words one after another, each giving
+// exactly what format_hex() gives word by word: the plain one first, then
+// faster ones, which supported() says this CPU can run. write() returns the
+// end of the digits and may store up to eight bytes past it, but never past
+// eight bytes for each word.
+struct digits_writer {
+    const char* name;
+    char* (*write)(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;
+    bool (*supported)() noexcept;
+};
+extern const digits_writer digits_writers[];
+extern const std::size_t digits_writer_count;
+
+// The fastest writer this CPU supports; format_result_line() uses it.
+const digits_writer& best_digits_writer() noexcept;
+
 }  // namespace encrypt::cli
 
 #endif  // ENCRYPT_CLI_RESULT_LINE_HPP

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "kernels.hpp"
+#include "prefault.hpp"
 
 namespace encrypt {
 
@@ -21,10 +22,12 @@ std::uint32_t* _encryption(const char* text, std::uint32_t length) {
     if (count > SIZE_MAX / sizeof(std::uint32_t)) {
         return nullptr;  // the size in bytes would not fit in size_t
     }
-    auto* words = static_cast<std::uint32_t*>(std::malloc(std::size_t{count} * sizeof(std::uint32_t)));
+    const std::size_t size = std::size_t{count} * sizeof(std::uint32_t);
+    auto* words = static_cast<std::uint32_t*>(std::malloc(size));
     if (words == nullptr) {
         return nullptr;
     }
+    detail::prefault_for_writing(words, size);
     detail::best_kernel().pack_transform(words, reinterpret_cast<const unsigned char*>(text),
                                          length);
     return words;

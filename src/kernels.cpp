@@ -1,5 +1,7 @@
 #include "kernels.hpp"
 
+#include "cpu_features.hpp"
+
 // The wide kernels need GCC or Clang on x86 (for target attributes and
 // run-time CPU checks). Elsewhere the plain loop is all there is.
 #if !defined(ENCRYPT_PLAIN_ONLY) && (defined(__GNUC__) || defined(__clang__)) && \
@@ -80,10 +82,7 @@ ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char*
     pack_transform_tail(words, text, length, i);
 }
 
-bool has_avx2() noexcept {
-    __builtin_cpu_init();  // in case we are called before libgcc's constructors ran
-    return __builtin_cpu_supports("avx2") != 0;
-}
+bool has_avx2() noexcept { return cpu_has(cpu_feature::avx2); }
 
 // GCC 12 warns that the deliberately undefined pass-through vector inside its
 // own AVX-512 shift and widening intrinsics may be used uninitialized.
@@ -130,10 +129,7 @@ ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned c
 #    pragma GCC diagnostic pop
 #  endif
 
-bool has_avx512() noexcept {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") != 0;
-}
+bool has_avx512() noexcept { return cpu_has(cpu_feature::avx512f); }
 #endif  // ENCRYPT_X86_KERNELS
 
 }  // namespace

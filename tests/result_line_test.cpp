@@ -49,6 +49,42 @@ TEST(format_hex, matches_printf_for_every_digit_in_every_place) {
     }
 }
 
+// Every digits writer this CPU can run must give what printf gives, for
+// every count around the vector widths and words of every length.
+TEST(digits_writers, match_printf_word_by_word) {
+    std::mt19937 random(9);
+    std::vector<std::uint32_t> words(300);
+    for (auto& word : words) {
+        word = static_cast<std::uint32_t>(random()) >> (random() % 33 == 32 ? 0 : random() % 32);
+    }
+    words[0] = 0;
+    words[5] = 0xffffffff;
+    int checked = 0;
+    for (std::size_t w = 0; w < encrypt::cli::digits_writer_count; ++w) {
+        const auto& writer = encrypt::cli::digits_writers[w];
+        if (!writer.supported()) {
+            continue;
+        }
+        ++checked;
+        for (std::uint32_t count = 0; count <= 70; ++count) {
+            for (std::uint32_t first : {0u, 1u, 3u, 200u}) {
+                std::string expected;
+                for (std::uint32_t i = 0; i < count; ++i) {
+                    expected += printf_hex(words[first + i]);
+                }
+                // Eight bytes of room per word and not one more, guarded.
+                std::string buffer(8 * std::size_t{count} + 1, '#');
+                char* end = writer.write(buffer.data(), words.data() + first, count);
+                ASSERT_EQ(std::string(buffer.data(), end), expected)
+                    << writer.name << ", " << count << " words from " << first;
+                ASSERT_EQ(buffer.back(), '#') << writer.name << " wrote past its room";
+            }
+        }
+    }
+    EXPECT_GE(checked, 1);
+    EXPECT_STREQ(encrypt::cli::digits_writers[0].name, "scalar");
+}
+
 TEST(result_line, is_caption_digits_and_line_feed) {
     const std::vector<std::uint32_t> words = {0x25da76d8, 0x32c8, 0, 0x7bbbdaf};
     std::string line(encrypt::cli::result_line_capacity(4), '?');

@@ -170,7 +170,7 @@ outcome run_tool(const invocation& call) {
     check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF), "setflags");
 
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, path.c_str(), &actions, &attributes, argv.data(), envp.data());
+    const int spawned = posix_spawnp(&child, path.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (pipe_ends[1] >= 0) {
