@@ -204,11 +204,8 @@ char* format_hex(char* out, std::uint32_t word) noexcept {
 std::size_t result_line_capacity(std::uint32_t count) noexcept {
     // Every writer stores at most eight bytes per word it has reached, so no
     // word can write past the room its longest form takes.
-    const std::size_t fixed = caption.size() + 1;
-    if (count > (SIZE_MAX - fixed) / max_digits) {
-        return 0;
-    }
-    return fixed + std::size_t{count} * max_digits;
+    const std::uint64_t bytes = caption.size() + 1 + std::uint64_t{count} * max_digits;
+    return bytes > SIZE_MAX ? 0 : static_cast<std::size_t>(bytes);
 }
 
 std::size_t format_result_line(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {

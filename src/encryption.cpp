@@ -19,10 +19,11 @@ std::uint32_t* _encryption(const char* text, std::uint32_t length) {
     if (count == 0) {
         return nullptr;
     }
-    if (count > SIZE_MAX / sizeof(std::uint32_t)) {
-        return nullptr;  // the size in bytes would not fit in size_t
+    const std::uint64_t bytes = std::uint64_t{count} * sizeof(std::uint32_t);
+    if (bytes > SIZE_MAX) {
+        return nullptr;  // more than a 32-bit address space can hold
     }
-    const std::size_t size = std::size_t{count} * sizeof(std::uint32_t);
+    const auto size = static_cast<std::size_t>(bytes);
     auto* words = static_cast<std::uint32_t*>(std::malloc(size));
     if (words == nullptr) {
         return nullptr;
