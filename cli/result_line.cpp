@@ -105,7 +105,7 @@ char* write_digits_sse2(char* out, const std::uint32_t* words, std::uint32_t cou
 #    pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #  endif
 #  define ENCRYPT_AVX512_DIGITS_TARGET \
-      __attribute__((target("avx512f,avx512bw,avx512vl,avx512cd,avx512vbmi,avx512vbmi2")))
+      __attribute__((target("avx512f,avx512bw,avx512vl,avx512cd,avx512vbmi,avx512vbmi2,popcnt")))
 
 // Eight words at a time, all in registers: one byte permutation lays out the
 // bytes of every word most significant first, twice each; a blend keeps the
@@ -149,7 +149,7 @@ char* write_digits_avx512(char* out, const std::uint32_t* words, std::uint32_t c
             _mm512_srli_epi16(_mm512_permutexvar_epi8(lzcnt_index, _mm512_castsi256_si512(lz)), 2);
         const __mmask64 keep = _mm512_cmpge_epu8_mask(place, _mm512_and_si512(lz_bytes, low_nibbles));
         _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, ascii));
-        out += _mm_popcnt_u64(keep);
+        out += std::popcount(static_cast<std::uint64_t>(keep));
     }
     return write_digits_scalar(out, words + i, count - i);
 }

@@ -24,6 +24,8 @@ struct invocation {
     output_to stdout_to = output_to::capture;
     // NAME=VALUE pairs added to the tool's environment.
     std::vector<std::string> environment;
+    // Where the tool starts; the test's own directory when empty.
+    std::string working_directory;
 };
 
 struct outcome {

@@ -159,6 +159,9 @@ outcome run_tool(const invocation& call) {
             break;
     }
     check(posix_spawn_file_actions_adddup2(&actions, fileno(err), 2), "stderr");
+    if (!call.working_directory.empty()) {
+        check(posix_spawn_file_actions_addchdir_np(&actions, call.working_directory.c_str()), "chdir");
+    }
 
     // The tool must meet SIGPIPE at its default action, whatever ours is.
     posix_spawnattr_t attributes;
