@@ -205,8 +205,12 @@ TEST_P(heap_refusal, reports_memory_exhausted) {
 #if !defined(ENCRYPT_REFUSE_MALLOC_LIBRARY)
     GTEST_SKIP() << "no way to interpose the heap on this platform";
 #else
-#  if defined(ENCRYPT_SANITIZED)
+#  if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizer runtime owns malloc and cannot be interposed";
+#  elif defined(__has_feature)
+#    if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    GTEST_SKIP() << "the sanitizer runtime owns malloc and cannot be interposed";
+#    endif
 #  endif
     if (std::getenv("ENCRYPT_TEST_WRAPPER") != nullptr) {
         GTEST_SKIP() << "the wrapper would start under the refusing heap and replaces malloc itself";

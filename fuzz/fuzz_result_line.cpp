@@ -1,0 +1,56 @@
+// The command's result line against printf's "%lx" for every word, through
+// every digits writer this CPU can run.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "result_line.hpp"
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) {
+        __builtin_trap();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint32_t> words(size / 4);
+    if (!words.empty()) {
+        std::memcpy(words.data(), data, words.size() * sizeof(std::uint32_t));
+    }
+    const auto count = static_cast<std::uint32_t>(words.size());
+
+    std::string expected = "Encrypted data in hexadecimal format: ";
+    for (const std::uint32_t word : words) {
+        char digits[24];
+        std::snprintf(digits, sizeof digits, "%lx", static_cast<unsigned long>(word));
+        expected += digits;
+    }
+    expected += '\n';
+
+    // Exactly the capacity the command allocates, so any overrun is caught.
+    const std::size_t capacity = encrypt::cli::result_line_capacity(count);
+    std::unique_ptr<char[]> line(new char[capacity]);
+    const std::size_t length = encrypt::cli::format_result_line(line.get(), words.data(), count);
+    check(length <= capacity);
+    check(std::string(line.get(), length) == expected);
+
+    for (std::size_t w = 0; w < encrypt::cli::digits_writer_count; ++w) {
+        const auto& writer = encrypt::cli::digits_writers[w];
+        if (!writer.supported()) {
+            continue;
+        }
+        std::unique_ptr<char[]> digits(new char[std::size_t{count} * 8 + 1]);
+        const char* end = writer.write(digits.get(), words.data(), count);
+        check(std::string(digits.get(), static_cast<std::size_t>(end - digits.get())) ==
+              expected.substr(38, expected.size() - 39));
+    }
+    return 0;
+}
