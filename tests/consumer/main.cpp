@@ -1,0 +1,22 @@
+// A program outside the project that uses the installed library. Kept to
+// C++11, the oldest standard the header promises to work with.
+#include <encrypt/encryption.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main() {
+    std::uint32_t* words = encrypt::_encryption("abc", 3);
+    if (words == nullptr || words[0] != 0x25da76d8u || words[1] != 0x32c8u) {
+        std::puts("consumer: _encryption gave the wrong words for \"abc\"");
+        return 1;
+    }
+    std::free(words);
+    std::uint32_t unit = 0x6261;  // "ab"
+    if (encrypt::encryption(&unit, 1) != &unit || unit != 0x25da76d8u) {
+        std::puts("consumer: encryption gave the wrong word for 0x6261");
+        return 1;
+    }
+    std::puts("consumer: ok");
+    return 0;
+}
