@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     }
     const char* text = argv[1];
     const std::size_t length = std::strlen(text);
-    if (static_cast<std::uint64_t>(length) > UINT32_MAX) {
+    if (length != static_cast<std::uint32_t>(length)) {
         report("argument too long", 0);
         return EXIT_FAILURE;
     }

@@ -52,6 +52,17 @@ bool always() noexcept { return true; }
 #  define ENCRYPT_AVX2 __attribute__((target("avx2")))
 #  define ENCRYPT_AVX512 __attribute__((target("avx512f")))
 
+// Word arrays from this size on leave the caches anyway. The pack kernels
+// write them with non-temporal stores, around the caches, which spares
+// reading every line of the fresh array in before writing it.
+constexpr std::size_t streaming_threshold = std::size_t{8} << 20;
+
+// The first index from which words + index is aligned to `alignment` bytes.
+inline std::size_t first_aligned(const std::uint32_t* words, std::size_t alignment) noexcept {
+    const auto misalignment = reinterpret_cast<std::uintptr_t>(words) & (alignment - 1);
+    return misalignment == 0 ? 0 : (alignment - misalignment) / sizeof(std::uint32_t);
+}
+
 ENCRYPT_AVX2 inline __m256i mix8(__m256i v) noexcept {
     const __m256i p = _mm256_mullo_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(26)),
                                          _mm256_add_epi32(v, _mm256_set1_epi32(5)));
@@ -74,6 +85,15 @@ ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char*
                                       std::size_t length) noexcept {
     const std::size_t pairs = length / 2;
     std::size_t i = 0;
+    if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
+        pack_transform_tail(words, text, 2 * first_aligned(words, 32), 0);
+        for (i = first_aligned(words, 32); i + 8 <= pairs; i += 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(words + i),
+                                mix8(_mm256_cvtepu16_epi32(units)));
+        }
+        _mm_sfence();
+    }
     for (; i + 8 <= pairs; i += 8) {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(words + i),
@@ -118,6 +138,14 @@ ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned c
                                           std::size_t length) noexcept {
     const std::size_t pairs = length / 2;
     std::size_t i = 0;
+    if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
+        pack_transform_tail(words, text, 2 * first_aligned(words, 64), 0);
+        for (i = first_aligned(words, 64); i + 16 <= pairs; i += 16) {
+            const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(words + i), mix16(_mm512_cvtepu16_epi32(units)));
+        }
+        _mm_sfence();
+    }
     for (; i + 16 <= pairs; i += 16) {
         const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
         _mm512_storeu_si512(words + i, mix16(_mm512_cvtepu16_epi32(units)));

@@ -139,6 +139,19 @@ TEST(_encryption, empty_text_allocates_nothing) {
     EXPECT_EQ(encrypt::_encryption(nullptr, 0), nullptr);
 }
 
+// The word count of a text of 2^32 - 1 bytes is 2^31: computed as (n + 1) / 2
+// in 32 bits it would wrap to 0. Where size_t has 32 bits the array's size in
+// bytes cannot be expressed, and the request is refused before any byte is read.
+TEST(_encryption, refuses_arrays_larger_than_the_address_space) {
+    if constexpr (sizeof(std::size_t) > sizeof(std::uint32_t)) {
+        GTEST_SKIP() << "with a 64-bit size_t every length fits; trying would allocate 8 GiB";
+    } else {
+        const char one_byte[1] = {'x'};
+        EXPECT_EQ(encrypt::_encryption(one_byte, 0xffffffffu), nullptr);
+        EXPECT_EQ(encrypt::_encryption(one_byte, 0x80000000u), nullptr);
+    }
+}
+
 TEST(_encryption, matches_the_reference_on_random_texts) {
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -185,6 +198,19 @@ TEST(kernels, agree_with_the_plain_kernel) {
                 ASSERT_EQ(by_kernel, by_plain) << kernel.name << " transform, count " << count;
             }
         }
+        // An array large enough to be written around the caches, with its
+        // text at an odd address and ending in an odd byte.
+        const std::size_t large = (std::size_t{8} << 20) / 2 + 77;
+        std::string long_text(large + 1, '\0');
+        for (std::size_t i = 0; i < long_text.size(); ++i) {
+            long_text[i] = static_cast<char>(i * 7 + i / 256);
+        }
+        const auto* odd = reinterpret_cast<const unsigned char*>(long_text.data()) + 1;
+        words long_expected(large / 2 + 1), long_got(large / 2 + 1);
+        plain.pack_transform(long_expected.data(), odd, large);
+        kernel.pack_transform(long_got.data(), odd, large);
+        ASSERT_EQ(long_got, long_expected) << kernel.name << " pack, length " << large;
+
         // A long run, with every unit value once.
         words all(65536), all_plain(65536);
         for (std::uint32_t u = 0; u < 65536; ++u) {
