@@ -14,7 +14,8 @@
 namespace {
 
 std::uint32_t reference_mix(std::uint32_t v) {
-    const std::uint64_t p = ((std::uint64_t{v} + 26) & 0xffffffffu) * ((std::uint64_t{v} + 5) & 0xffffffffu);
+    const std::uint64_t p =
+        ((std::uint64_t{v} + 26) & 0xffffffffu) * ((std::uint64_t{v} + 5) & 0xffffffffu);
     const auto low = static_cast<std::uint32_t>(p & 0xffffffffu);
     return low ^ (low >> 16);
 }
@@ -67,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         std::vector<std::uint32_t> packed(expected.size());
-        kernel.pack_transform(packed.data(), reinterpret_cast<const unsigned char*>(text.get()), size);
+        kernel.pack_transform(packed.data(), reinterpret_cast<const unsigned char*>(text.get()),
+                              size);
         check(packed == expected);
 
         // The data again as arbitrary words, through the in-place transform.

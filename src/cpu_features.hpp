@@ -26,25 +26,39 @@ enum class cpu_feature { avx2, avx512f, avx512bw, avx512vl, avx512cd, avx512vbmi
 inline bool cpu_has(cpu_feature feature) noexcept {
 #if defined(ENCRYPT_GLIBC_CPU_FEATURES)
     switch (feature) {
-        case cpu_feature::avx2: return CPU_FEATURE_ACTIVE(AVX2);
-        case cpu_feature::avx512f: return CPU_FEATURE_ACTIVE(AVX512F);
-        case cpu_feature::avx512bw: return CPU_FEATURE_ACTIVE(AVX512BW);
-        case cpu_feature::avx512vl: return CPU_FEATURE_ACTIVE(AVX512VL);
-        case cpu_feature::avx512cd: return CPU_FEATURE_ACTIVE(AVX512CD);
-        case cpu_feature::avx512vbmi: return CPU_FEATURE_ACTIVE(AVX512_VBMI);
-        case cpu_feature::avx512vbmi2: return CPU_FEATURE_ACTIVE(AVX512_VBMI2);
+        case cpu_feature::avx2:
+            return CPU_FEATURE_ACTIVE(AVX2);
+        case cpu_feature::avx512f:
+            return CPU_FEATURE_ACTIVE(AVX512F);
+        case cpu_feature::avx512bw:
+            return CPU_FEATURE_ACTIVE(AVX512BW);
+        case cpu_feature::avx512vl:
+            return CPU_FEATURE_ACTIVE(AVX512VL);
+        case cpu_feature::avx512cd:
+            return CPU_FEATURE_ACTIVE(AVX512CD);
+        case cpu_feature::avx512vbmi:
+            return CPU_FEATURE_ACTIVE(AVX512_VBMI);
+        case cpu_feature::avx512vbmi2:
+            return CPU_FEATURE_ACTIVE(AVX512_VBMI2);
     }
     return false;
 #elif ENCRYPT_X86_DISPATCH
     __builtin_cpu_init();  // in case we run before libgcc's constructors
     switch (feature) {
-        case cpu_feature::avx2: return __builtin_cpu_supports("avx2");
-        case cpu_feature::avx512f: return __builtin_cpu_supports("avx512f");
-        case cpu_feature::avx512bw: return __builtin_cpu_supports("avx512bw");
-        case cpu_feature::avx512vl: return __builtin_cpu_supports("avx512vl");
-        case cpu_feature::avx512cd: return __builtin_cpu_supports("avx512cd");
-        case cpu_feature::avx512vbmi: return __builtin_cpu_supports("avx512vbmi");
-        case cpu_feature::avx512vbmi2: return __builtin_cpu_supports("avx512vbmi2");
+        case cpu_feature::avx2:
+            return __builtin_cpu_supports("avx2");
+        case cpu_feature::avx512f:
+            return __builtin_cpu_supports("avx512f");
+        case cpu_feature::avx512bw:
+            return __builtin_cpu_supports("avx512bw");
+        case cpu_feature::avx512vl:
+            return __builtin_cpu_supports("avx512vl");
+        case cpu_feature::avx512cd:
+            return __builtin_cpu_supports("avx512cd");
+        case cpu_feature::avx512vbmi:
+            return __builtin_cpu_supports("avx512vbmi");
+        case cpu_feature::avx512vbmi2:
+            return __builtin_cpu_supports("avx512vbmi2");
     }
     return false;
 #else

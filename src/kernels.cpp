@@ -141,8 +141,10 @@ ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned c
     if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
         pack_transform_tail(words, text, 2 * first_aligned(words, 64), 0);
         for (i = first_aligned(words, 64); i + 16 <= pairs; i += 16) {
-            const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(words + i), mix16(_mm512_cvtepu16_epi32(units)));
+            const __m256i units =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(words + i),
+                                mix16(_mm512_cvtepu16_epi32(units)));
         }
         _mm_sfence();
     }

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <cstdlib>
-#include <random>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -129,11 +129,13 @@ TEST(failures, full_disk_is_a_write_error) {
     invocation call;
     call.args = {"abc"};
     call.stdout_to = output_to::full_device;
-    expect_result(run_tool(call), "", 1, "encrypt: write error: No space left on device" + line_end);
+    expect_result(run_tool(call), "", 1,
+                  "encrypt: write error: No space left on device" + line_end);
 
     invocation usage;
     usage.stdout_to = output_to::full_device;
-    expect_result(run_tool(usage), "", 1, "encrypt: write error: No space left on device" + line_end);
+    expect_result(run_tool(usage), "", 1,
+                  "encrypt: write error: No space left on device" + line_end);
 }
 
 TEST(failures, closed_stdout_is_a_write_error) {
@@ -194,7 +196,8 @@ TEST_F(wildcards, pattern_matching_one_file) {
 #else
     const std::string expected_text = "only-*.txt";  // the tool expands nothing
 #endif
-    expect_result(run_in_directory("only-*.txt"), reference_result_line(expected_text, line_end), 0);
+    expect_result(run_in_directory("only-*.txt"), reference_result_line(expected_text, line_end),
+                  0);
 }
 
 // The heap refusing the array is simulated by a preloaded malloc that fails
@@ -213,7 +216,8 @@ TEST_P(heap_refusal, reports_memory_exhausted) {
 #    endif
 #  endif
     if (std::getenv("ENCRYPT_TEST_WRAPPER") != nullptr) {
-        GTEST_SKIP() << "the wrapper would start under the refusing heap and replaces malloc itself";
+        GTEST_SKIP()
+            << "the wrapper would start under the refusing heap and replaces malloc itself";
     }
     // A 131,071-byte text needs 262,144 bytes of words and 524,327 of line:
     // the first limit refuses the words, the second only the line.

@@ -45,8 +45,7 @@ TEST(concurrency, threads_encrypt_distinct_texts_at_once) {
             for (int round = 0; round < rounds; ++round) {
                 std::uint32_t* words =
                     encrypt::_encryption(text.data(), static_cast<std::uint32_t>(text.size()));
-                if (words == nullptr ||
-                    !std::equal(want.begin(), want.end(), words)) {
+                if (words == nullptr || !std::equal(want.begin(), want.end(), words)) {
                     ++mismatches[static_cast<std::size_t>(t)];
                 }
                 std::free(words);

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 

@@ -20,11 +20,10 @@ std::string formatted(std::uint32_t word) {
 }
 
 TEST(format_hex, matches_printf_on_boundaries) {
-    const std::uint32_t edges[] = {0x0,        0x1,        0x9,        0xa,        0xf,
-                                   0x10,       0xff,       0x100,      0xfff,      0x1000,
-                                   0xffff,     0x10000,    0xfffff,    0x100000,   0xffffff,
-                                   0x1000000,  0xfffffff,  0x10000000, 0x7fffffff, 0x80000000,
-                                   0x9abcdef0, 0xa0000000, 0xffffffff};
+    const std::uint32_t edges[] = {
+        0x0,       0x1,        0x9,        0xa,        0xf,        0x10,       0xff,      0x100,
+        0xfff,     0x1000,     0xffff,     0x10000,    0xfffff,    0x100000,   0xffffff,  0x1000000,
+        0xfffffff, 0x10000000, 0x7fffffff, 0x80000000, 0x9abcdef0, 0xa0000000, 0xffffffff};
     for (const std::uint32_t word : edges) {
         EXPECT_EQ(formatted(word), printf_hex(word)) << word;
     }

@@ -145,7 +145,8 @@ outcome run_tool(const invocation& call) {
             check(posix_spawn_file_actions_adddup2(&actions, fileno(out), 1), "stdout");
             break;
         case output_to::full_device:
-            check(posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0), "stdout");
+            check(posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0),
+                  "stdout");
             break;
         case output_to::closed:
             check(posix_spawn_file_actions_addclose(&actions, 1), "stdout");
@@ -160,7 +161,8 @@ outcome run_tool(const invocation& call) {
     }
     check(posix_spawn_file_actions_adddup2(&actions, fileno(err), 2), "stderr");
     if (!call.working_directory.empty()) {
-        check(posix_spawn_file_actions_addchdir_np(&actions, call.working_directory.c_str()), "chdir");
+        check(posix_spawn_file_actions_addchdir_np(&actions, call.working_directory.c_str()),
+              "chdir");
     }
 
     // The tool must meet SIGPIPE at its default action, whatever ours is.
@@ -173,7 +175,8 @@ outcome run_tool(const invocation& call) {
     check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF), "setflags");
 
     pid_t child = 0;
-    const int spawned = posix_spawnp(&child, path.c_str(), &actions, &attributes, argv.data(), envp.data());
+    const int spawned =
+        posix_spawnp(&child, path.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (pipe_ends[1] >= 0) {

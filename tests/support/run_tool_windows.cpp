@@ -38,12 +38,13 @@ std::string quoted(const std::string& argument) {
 HANDLE inheritable_temp_file() {
     char directory[MAX_PATH];
     char path[MAX_PATH];
-    if (GetTempPathA(MAX_PATH, directory) == 0 || GetTempFileNameA(directory, "enc", 0, path) == 0) {
+    if (GetTempPathA(MAX_PATH, directory) == 0 ||
+        GetTempFileNameA(directory, "enc", 0, path) == 0) {
         throw std::runtime_error("cannot name a capture file");
     }
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              &inherit, CREATE_ALWAYS,
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw std::runtime_error("cannot create a capture file");
@@ -132,15 +133,17 @@ outcome run_tool(const invocation& call) {
 
     PROCESS_INFORMATION process = {};
     const std::string application = tool_path();
-    const BOOL started = CreateProcessA(
-        application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
-        environment.empty() ? nullptr : environment.data(),
-        call.working_directory.empty() ? nullptr : call.working_directory.c_str(), &startup, &process);
+    const BOOL started =
+        CreateProcessA(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
+                       environment.empty() ? nullptr : environment.data(),
+                       call.working_directory.empty() ? nullptr : call.working_directory.c_str(),
+                       &startup, &process);
     if (pipe_write != nullptr) {
         CloseHandle(pipe_write);
     }
     if (!started) {
-        throw std::runtime_error("CreateProcess failed with error " + std::to_string(GetLastError()));
+        throw std::runtime_error("CreateProcess failed with error " +
+                                 std::to_string(GetLastError()));
     }
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;
