@@ -12,7 +12,7 @@
 #else
 #  define ENCRYPT_SSE2_DIGITS 0
 #endif
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#if ENCRYPT_X86_DISPATCH
 #  include <immintrin.h>
 #  define ENCRYPT_AVX512_DIGITS 1
 #else

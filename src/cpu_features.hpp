@@ -23,48 +23,36 @@ enum class cpu_feature { avx2, avx512f, avx512bw, avx512vl, avx512cd, avx512vbmi
 // cost nothing. libgcc's own probe asks again with a dozen CPUID
 // instructions, each of which traps to the hypervisor on a virtual machine:
 // together about as long as a short run of the whole command.
-inline bool cpu_has(cpu_feature feature) noexcept {
 #if defined(ENCRYPT_GLIBC_CPU_FEATURES)
-    switch (feature) {
-        case cpu_feature::avx2:
-            return CPU_FEATURE_ACTIVE(AVX2);
-        case cpu_feature::avx512f:
-            return CPU_FEATURE_ACTIVE(AVX512F);
-        case cpu_feature::avx512bw:
-            return CPU_FEATURE_ACTIVE(AVX512BW);
-        case cpu_feature::avx512vl:
-            return CPU_FEATURE_ACTIVE(AVX512VL);
-        case cpu_feature::avx512cd:
-            return CPU_FEATURE_ACTIVE(AVX512CD);
-        case cpu_feature::avx512vbmi:
-            return CPU_FEATURE_ACTIVE(AVX512_VBMI);
-        case cpu_feature::avx512vbmi2:
-            return CPU_FEATURE_ACTIVE(AVX512_VBMI2);
-    }
-    return false;
+#  define ENCRYPT_CPU_HAS(glibc_name, gcc_name) CPU_FEATURE_ACTIVE(glibc_name)
 #elif ENCRYPT_X86_DISPATCH
+#  define ENCRYPT_CPU_HAS(glibc_name, gcc_name) __builtin_cpu_supports(gcc_name)
+#endif
+
+inline bool cpu_has(cpu_feature feature) noexcept {
+#if ENCRYPT_X86_DISPATCH
+#  if !defined(ENCRYPT_GLIBC_CPU_FEATURES)
     __builtin_cpu_init();  // in case we run before libgcc's constructors
+#  endif
     switch (feature) {
         case cpu_feature::avx2:
-            return __builtin_cpu_supports("avx2");
+            return ENCRYPT_CPU_HAS(AVX2, "avx2");
         case cpu_feature::avx512f:
-            return __builtin_cpu_supports("avx512f");
+            return ENCRYPT_CPU_HAS(AVX512F, "avx512f");
         case cpu_feature::avx512bw:
-            return __builtin_cpu_supports("avx512bw");
+            return ENCRYPT_CPU_HAS(AVX512BW, "avx512bw");
         case cpu_feature::avx512vl:
-            return __builtin_cpu_supports("avx512vl");
+            return ENCRYPT_CPU_HAS(AVX512VL, "avx512vl");
         case cpu_feature::avx512cd:
-            return __builtin_cpu_supports("avx512cd");
+            return ENCRYPT_CPU_HAS(AVX512CD, "avx512cd");
         case cpu_feature::avx512vbmi:
-            return __builtin_cpu_supports("avx512vbmi");
+            return ENCRYPT_CPU_HAS(AVX512_VBMI, "avx512vbmi");
         case cpu_feature::avx512vbmi2:
-            return __builtin_cpu_supports("avx512vbmi2");
+            return ENCRYPT_CPU_HAS(AVX512_VBMI2, "avx512vbmi2");
     }
-    return false;
-#else
+#endif
     (void)feature;
     return false;
-#endif
 }
 
 }  // namespace encrypt::detail

@@ -4,8 +4,7 @@
 
 // The wide kernels need GCC or Clang on x86 (for target attributes and
 // run-time CPU checks). Elsewhere the plain loop is all there is.
-#if !defined(ENCRYPT_PLAIN_ONLY) && (defined(__GNUC__) || defined(__clang__)) && \
-    (defined(__x86_64__) || defined(__i386__))
+#if !defined(ENCRYPT_PLAIN_ONLY) && ENCRYPT_X86_DISPATCH
 #  define ENCRYPT_X86_KERNELS 1
 #  include <immintrin.h>
 #else
@@ -81,6 +80,12 @@ ENCRYPT_AVX2 void transform_avx2(std::uint32_t* words, std::size_t count) noexce
     transform_plain(words + i, count - i);
 }
 
+// The transformed units of the 16 text bytes from pair i on.
+ENCRYPT_AVX2 inline __m256i pack8(const unsigned char* text, std::size_t i) noexcept {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
+    return mix8(_mm256_cvtepu16_epi32(units));
+}
+
 ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char* text,
                                       std::size_t length) noexcept {
     const std::size_t pairs = length / 2;
@@ -88,16 +93,12 @@ ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char*
     if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
         pack_transform_tail(words, text, 2 * first_aligned(words, 32), 0);
         for (i = first_aligned(words, 32); i + 8 <= pairs; i += 8) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(words + i),
-                                mix8(_mm256_cvtepu16_epi32(units)));
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
         }
         _mm_sfence();
     }
     for (; i + 8 <= pairs; i += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(words + i),
-                            mix8(_mm256_cvtepu16_epi32(units)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
     }
     pack_transform_tail(words, text, length, i);
 }
@@ -134,6 +135,12 @@ ENCRYPT_AVX512 void transform_avx512(std::uint32_t* words, std::size_t count) no
     }
 }
 
+// The transformed units of the 32 text bytes from pair i on.
+ENCRYPT_AVX512 inline __m512i pack16(const unsigned char* text, std::size_t i) noexcept {
+    const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
+    return mix16(_mm512_cvtepu16_epi32(units));
+}
+
 ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned char* text,
                                           std::size_t length) noexcept {
     const std::size_t pairs = length / 2;
@@ -141,16 +148,12 @@ ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned c
     if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
         pack_transform_tail(words, text, 2 * first_aligned(words, 64), 0);
         for (i = first_aligned(words, 64); i + 16 <= pairs; i += 16) {
-            const __m256i units =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(words + i),
-                                mix16(_mm512_cvtepu16_epi32(units)));
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(words + i), pack16(text, i));
         }
         _mm_sfence();
     }
     for (; i + 16 <= pairs; i += 16) {
-        const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 2 * i));
-        _mm512_storeu_si512(words + i, mix16(_mm512_cvtepu16_epi32(units)));
+        _mm512_storeu_si512(words + i, pack16(text, i));
     }
     pack_transform_tail(words, text, length, i);
 }
