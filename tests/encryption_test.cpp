@@ -165,6 +165,22 @@ TEST(_encryption, matches_the_reference_on_random_texts) {
     }
 }
 
+// Word arrays past the sizes where the library maps pages ahead (128 KiB),
+// asks for huge pages (2 MiB) and streams around the caches (8 MiB), at odd
+// lengths so that neither end of the block falls on a page boundary.
+TEST(_encryption, matches_the_reference_on_large_texts) {
+    std::mt19937 random(8);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (std::size_t length :
+         {std::size_t{65537}, std::size_t{3} << 20 | 1, std::size_t{9} << 20 | 3}) {
+        std::string text(length, '\0');
+        for (char& c : text) {
+            c = static_cast<char>(byte(random));
+        }
+        ASSERT_EQ(library_encryption(text), reference_encryption(text)) << "length " << length;
+    }
+}
+
 // Every kernel this CPU can run must agree with the plain one, for every
 // length around the vector widths and at every alignment of the text.
 TEST(kernels, agree_with_the_plain_kernel) {
