@@ -179,11 +179,7 @@ const digits_writer digits_writers[] = {
 const std::size_t digits_writer_count = sizeof digits_writers / sizeof digits_writers[0];
 
 const digits_writer& best_digits_writer() noexcept {
-    std::size_t best = digits_writer_count - 1;
-    while (best > 0 && !digits_writers[best].supported()) {
-        --best;
-    }
-    return digits_writers[best];
+    return encrypt::detail::fastest_supported(digits_writers, digits_writer_count);
 }
 
 char* format_hex(char* out, std::uint32_t word) noexcept {

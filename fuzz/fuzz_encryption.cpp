@@ -10,15 +10,11 @@
 #include <vector>
 
 #include "kernels.hpp"
+#include "reference.hpp"
 
 namespace {
 
-std::uint32_t reference_mix(std::uint32_t v) {
-    const std::uint64_t p =
-        ((std::uint64_t{v} + 26) & 0xffffffffu) * ((std::uint64_t{v} + 5) & 0xffffffffu);
-    const auto low = static_cast<std::uint32_t>(p & 0xffffffffu);
-    return low ^ (low >> 16);
-}
+using encrypt::test::reference_mix;
 
 // One byte at a time: even bytes start a unit, odd bytes fill its high half.
 std::vector<std::uint32_t> reference(const std::uint8_t* data, std::size_t size) {

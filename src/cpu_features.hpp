@@ -3,6 +3,8 @@
 #ifndef ENCRYPT_SRC_CPU_FEATURES_HPP
 #define ENCRYPT_SRC_CPU_FEATURES_HPP
 
+#include <cstddef>
+
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #  define ENCRYPT_X86_DISPATCH 1
 #  if defined(__GLIBC__) && defined(__has_include)
@@ -53,6 +55,17 @@ inline bool cpu_has(cpu_feature feature) noexcept {
 #endif
     (void)feature;
     return false;
+}
+
+// The fastest entry this CPU can run of a table of equivalent implementations
+// ordered from slowest to fastest, whose first entry runs everywhere.
+template <class Implementation>
+const Implementation& fastest_supported(const Implementation* table, std::size_t count) noexcept {
+    std::size_t best = count - 1;
+    while (best > 0 && !table[best].supported()) {
+        --best;
+    }
+    return table[best];
 }
 
 }  // namespace encrypt::detail

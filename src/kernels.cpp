@@ -91,8 +91,10 @@ ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char*
     const std::size_t pairs = length / 2;
     std::size_t i = 0;
     if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
-        pack_transform_tail(words, text, 2 * first_aligned(words, 32), 0);
-        for (i = first_aligned(words, 32); i + 8 <= pairs; i += 8) {
+        // Whole words up to the first aligned one, then aligned streaming stores.
+        i = first_aligned(words, 32);
+        pack_transform_tail(words, text, 2 * i, 0);
+        for (; i + 8 <= pairs; i += 8) {
             _mm256_stream_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
         }
         _mm_sfence();
@@ -146,8 +148,10 @@ ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned c
     const std::size_t pairs = length / 2;
     std::size_t i = 0;
     if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
-        pack_transform_tail(words, text, 2 * first_aligned(words, 64), 0);
-        for (i = first_aligned(words, 64); i + 16 <= pairs; i += 16) {
+        // Whole words up to the first aligned one, then aligned streaming stores.
+        i = first_aligned(words, 64);
+        pack_transform_tail(words, text, 2 * i, 0);
+        for (; i + 16 <= pairs; i += 16) {
             _mm512_stream_si512(reinterpret_cast<__m512i*>(words + i), pack16(text, i));
         }
         _mm_sfence();
@@ -181,11 +185,7 @@ const kernel& plain_kernel() noexcept { return kernels[0]; }
 const kernel& best_kernel() noexcept {
     // Checked on every call: the check is a load and a test once the CPU
     // model is known, and it keeps the library free of mutable state.
-    std::size_t best = kernel_count - 1;
-    while (best > 0 && !kernels[best].supported()) {
-        --best;
-    }
-    return kernels[best];
+    return fastest_supported(kernels, kernel_count);
 }
 
 }  // namespace encrypt::detail
