@@ -13,10 +13,15 @@ enum class output_to {
     full_device,  // a device on which every write fails for lack of space
     closed,       // no standard output at all
     broken_pipe,  // a pipe whose reading end is already closed
+    // A non-blocking pipe that nobody reads until the program has ended:
+    // writes past its capacity fail with EAGAIN (POSIX only).
+    nonblocking_pipe,
 };
 
 struct invocation {
-    // Argument 0; the tool's path when empty.
+    // The program to run; the encrypt command when empty.
+    std::string program;
+    // Argument 0; the program's path when empty.
     std::string argv0;
     std::vector<std::string> args;
     // Start the tool with an argument vector holding nothing at all.
@@ -26,6 +31,8 @@ struct invocation {
     std::vector<std::string> environment;
     // Where the tool starts; the test's own directory when empty.
     std::string working_directory;
+    // What the program reads on standard input (from a file).
+    std::string input;
 };
 
 struct outcome {
@@ -49,8 +56,11 @@ std::optional<std::string> empty_argv_unsupported();
 // must allow for; empty when the tool runs directly.
 std::vector<std::string> launcher();
 
-// The path of the tool under test.
+// The path of the encrypt command under test.
 std::string tool_path();
+
+// The path of the program that `call` runs.
+std::string program_path(const invocation& call);
 
 }  // namespace encrypt::test
 

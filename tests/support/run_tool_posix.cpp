@@ -57,6 +57,10 @@ std::string read_all(std::FILE* file) {
 
 std::string tool_path() { return ENCRYPT_TOOL_PATH; }
 
+std::string program_path(const invocation& call) {
+    return call.program.empty() ? tool_path() : call.program;
+}
+
 std::vector<std::string> launcher() {
     auto command = emulator();
     for (auto& word : wrapper()) {
@@ -67,7 +71,7 @@ std::vector<std::string> launcher() {
 
 std::string delivered_argv0(const invocation& call) {
     if (call.argv0.empty() || !wrapper().empty()) {
-        return tool_path();
+        return program_path(call);
     }
     return call.argv0;
 }
@@ -100,11 +104,11 @@ outcome run_tool(const invocation& call) {
         command.push_back(word);
     }
     const bool launched = !command.empty();
-    const std::string path = launched ? command.front() : tool_path();
+    const std::string path = launched ? command.front() : program_path(call);
     if (launched) {
-        command.push_back(tool_path());
+        command.push_back(program_path(call));
     } else if (!call.empty_argument_vector) {
-        command.push_back(call.argv0.empty() ? tool_path() : call.argv0);
+        command.push_back(call.argv0.empty() ? program_path(call) : call.argv0);
     }
     if (call.empty_argument_vector && launched) {
         throw std::logic_error("an empty argument vector cannot pass a launcher");
@@ -130,16 +134,22 @@ outcome run_tool(const invocation& call) {
     }
     envp.push_back(nullptr);
 
+    std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    if (out == nullptr || err == nullptr) {
+    if (in == nullptr || out == nullptr || err == nullptr) {
         throw std::runtime_error("cannot create capture files");
     }
+    if (std::fwrite(call.input.data(), 1, call.input.size(), in) != call.input.size() ||
+        std::fflush(in) != 0) {
+        throw std::runtime_error("cannot write the input file");
+    }
+    std::rewind(in);
     int pipe_ends[2] = {-1, -1};
 
     posix_spawn_file_actions_t actions;
     check(posix_spawn_file_actions_init(&actions), "posix_spawn_file_actions_init");
-    check(posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0), "stdin");
+    check(posix_spawn_file_actions_adddup2(&actions, fileno(in), 0), "stdin");
     switch (call.stdout_to) {
         case output_to::capture:
             check(posix_spawn_file_actions_adddup2(&actions, fileno(out), 1), "stdout");
@@ -156,7 +166,16 @@ outcome run_tool(const invocation& call) {
                 throw std::runtime_error("pipe failed");
             }
             close(pipe_ends[0]);
+            pipe_ends[0] = -1;
             check(posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1), "stdout");
+            break;
+        case output_to::nonblocking_pipe:
+            if (pipe(pipe_ends) != 0 ||
+                fcntl(pipe_ends[1], F_SETFL, fcntl(pipe_ends[1], F_GETFL) | O_NONBLOCK) != 0) {
+                throw std::runtime_error("cannot make a non-blocking pipe");
+            }
+            check(posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1), "stdout");
+            check(posix_spawn_file_actions_addclose(&actions, pipe_ends[0]), "pipe");
             break;
     }
     check(posix_spawn_file_actions_adddup2(&actions, fileno(err), 2), "stderr");
@@ -196,8 +215,17 @@ outcome run_tool(const invocation& call) {
     } else if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);
     }
-    result.out = read_all(out);
+    if (pipe_ends[0] >= 0) {
+        char chunk[65536];
+        for (ssize_t got; (got = read(pipe_ends[0], chunk, sizeof chunk)) > 0;) {
+            result.out.append(chunk, static_cast<std::size_t>(got));
+        }
+        close(pipe_ends[0]);
+    } else {
+        result.out = read_all(out);
+    }
     result.err = read_all(err);
+    std::fclose(in);
     std::fclose(out);
     std::fclose(err);
     return result;

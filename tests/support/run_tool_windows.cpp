@@ -67,10 +67,14 @@ std::string read_all(HANDLE file) {
 
 std::string tool_path() { return ENCRYPT_TOOL_PATH; }
 
+std::string program_path(const invocation& call) {
+    return call.program.empty() ? tool_path() : call.program;
+}
+
 std::vector<std::string> launcher() { return {}; }
 
 std::string delivered_argv0(const invocation& call) {
-    return call.argv0.empty() ? tool_path() : call.argv0;
+    return call.argv0.empty() ? program_path(call) : call.argv0;
 }
 
 std::optional<std::string> empty_argv_unsupported() {
@@ -82,7 +86,7 @@ outcome run_tool(const invocation& call) {
     if (call.empty_argument_vector) {
         throw std::logic_error("an empty argument vector cannot be made on Windows");
     }
-    std::string command_line = quoted(call.argv0.empty() ? tool_path() : call.argv0);
+    std::string command_line = quoted(call.argv0.empty() ? program_path(call) : call.argv0);
     for (const auto& argument : call.args) {
         command_line.push_back(' ');
         command_line.append(quoted(argument));
@@ -102,6 +106,14 @@ outcome run_tool(const invocation& call) {
         environment.push_back('\0');
     }
 
+    HANDLE in = inheritable_temp_file();
+    DWORD put = 0;
+    if (!call.input.empty() &&
+        (!WriteFile(in, call.input.data(), static_cast<DWORD>(call.input.size()), &put, nullptr) ||
+         put != call.input.size())) {
+        throw std::runtime_error("cannot write the input file");
+    }
+    SetFilePointer(in, 0, nullptr, FILE_BEGIN);
     HANDLE out = inheritable_temp_file();
     HANDLE err = inheritable_temp_file();
     HANDLE pipe_read = nullptr;
@@ -109,7 +121,7 @@ outcome run_tool(const invocation& call) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
+    startup.hStdInput = in;
     startup.hStdError = err;
     switch (call.stdout_to) {
         case output_to::capture:
@@ -129,10 +141,12 @@ outcome run_tool(const invocation& call) {
         }
         case output_to::full_device:
             throw std::logic_error("Windows has no device that is always full");
+        case output_to::nonblocking_pipe:
+            throw std::logic_error("Windows pipes here are not made non-blocking");
     }
 
     PROCESS_INFORMATION process = {};
-    const std::string application = tool_path();
+    const std::string application = program_path(call);
     const BOOL started =
         CreateProcessA(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
                        environment.empty() ? nullptr : environment.data(),
@@ -155,6 +169,7 @@ outcome run_tool(const invocation& call) {
     result.exit_status = static_cast<int>(status);
     result.out = read_all(out);
     result.err = read_all(err);
+    CloseHandle(in);
     CloseHandle(out);
     CloseHandle(err);
     return result;

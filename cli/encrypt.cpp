@@ -1,0 +1,72 @@
+// The encrypt command: encrypts its one argument and prints the words in hex.
+#include <encrypt/encryption.hpp>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "output.hpp"
+#include "prefault.hpp"
+#include "result_line.hpp"
+
+#ifdef _WIN32
+// Expand unquoted wildcards in the arguments at start-up, as the 32-bit
+// Windows console runtime that the tool targets does; mingw-w64's start-up
+// code reads this flag.
+extern "C" {
+int _dowildcard = -1;
+}
+#endif
+
+namespace {
+
+constexpr const char* program_name = "encrypt";
+
+int usage(const char* invoked_as) {
+    // An empty argument vector leaves no name to show; the command's own stands in.
+    const char* name = (invoked_as != nullptr && invoked_as[0] != '\0') ? invoked_as : program_name;
+    encrypt::cli::standard_output out;
+    out.write("Usage: ");
+    out.write(name, std::strlen(name));
+    out.write(" <text to encrypt>\n");
+    return out.close(program_name, EXIT_FAILURE);
+}
+
+int memory_exhausted() {
+    encrypt::cli::report(program_name, "memory exhausted");
+    return EXIT_FAILURE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return usage(argc > 0 ? argv[0] : nullptr);
+    }
+    const char* text = argv[1];
+    const std::size_t length = std::strlen(text);
+    if (length != static_cast<std::uint32_t>(length)) {
+        encrypt::cli::report(program_name, "argument too long");
+        return EXIT_FAILURE;
+    }
+    const auto n = static_cast<std::uint32_t>(length);
+    const std::uint32_t count = n / 2 + (n & 1u);
+
+    std::uint32_t* words = encrypt::_encryption(text, n);
+    if (count != 0 && words == nullptr) {
+        return memory_exhausted();
+    }
+    const std::size_t capacity = encrypt::cli::result_line_capacity(count);
+    char* line = capacity != 0 ? static_cast<char*>(std::malloc(capacity)) : nullptr;
+    if (line == nullptr) {
+        std::free(words);
+        return memory_exhausted();
+    }
+    encrypt::detail::prefault_for_writing(line, capacity);
+    const std::size_t size = encrypt::cli::format_result_line(line, words, count);
+    std::free(words);
+    encrypt::cli::standard_output out;
+    out.write(line, size);
+    std::free(line);
+    return out.close(program_name, EXIT_SUCCESS);
+}
