@@ -26,8 +26,9 @@ char* format_hex(char* out, std::uint32_t word) noexcept;
 // Ways of writing the digits of many words one after another, each giving
 // exactly what format_hex() gives word by word: the plain one first, then
 // faster ones, which supported() says this CPU can run. write() returns the
-// end of the digits and may store up to eight bytes past it, but never past
-// eight bytes for each word.
+// end of the digits. It may store bytes past that end (a wide writer stores
+// whole vectors), but never past out + 8 * count: room for eight digits a
+// word is all it needs.
 struct digits_writer {
     const char* name;
     char* (*write)(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;

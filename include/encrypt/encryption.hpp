@@ -26,8 +26,8 @@
 
 namespace encrypt {
 
-// Replaces each of the first `count` words by its transformed value, in
-// increasing index order, and returns `words`. With v a word and all
+// Replaces each of the first `count` words by its transformed value and
+// returns `words`. Each word depends on itself alone. With v a word and all
 // arithmetic modulo 2^32:
 //     p = (v + 26) * (v + 5);   new word = p ^ (p >> 16)
 // Allocates nothing and cannot fail. A count of 0 touches nothing.

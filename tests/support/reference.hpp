@@ -33,7 +33,7 @@ inline std::vector<std::uint32_t> reference_encryption(const std::string& text) 
     return words;
 }
 
-// What printf's "%lx" makes of a word, as the tool's first version printed it.
+// What printf's "%lx" makes of a word.
 inline std::string printf_hex(std::uint32_t word) {
     char digits[32];
     std::snprintf(digits, sizeof digits, "%lx", static_cast<unsigned long>(word));
