@@ -16,7 +16,9 @@ inline constexpr std::string_view caption = "Encrypted data in hexadecimal forma
 std::size_t result_line_capacity(std::uint32_t count) noexcept;
 
 // Writes the result line of `count` words to `out`, which has at least
-// result_line_capacity(count) bytes, and returns its length.
+// result_line_capacity(count) bytes, and returns its length. The words may
+// lie in that same buffer, each word k no lower than out + caption.size() +
+// 8 * k (see digits_writer), so that a line can be made in the words' block.
 std::size_t format_result_line(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;
 
 // Writes the digits of `word` at `out` and returns the end of them. It always
@@ -28,7 +30,8 @@ char* format_hex(char* out, std::uint32_t word) noexcept;
 // faster ones, which supported() says this CPU can run. write() returns the
 // end of the digits. It may store bytes past that end (a wide writer stores
 // whole vectors), but never past out + 8 * count: room for eight digits a
-// word is all it needs.
+// word is all it needs. Nor does it store at or past out + 8 * k before it
+// has read word k, so the words may lie in the output's own buffer.
 struct digits_writer {
     const char* name;
     char* (*write)(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;

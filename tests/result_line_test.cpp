@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <random>
 #include <string>
@@ -99,6 +100,27 @@ TEST_P(each_digits_writer, matches_printf_word_by_word) {
                 ASSERT_EQ(out[8 * count], '#') << "wrote past its room at offset " << offset;
             }
         }
+    }
+}
+
+// The words in the line's own buffer, as the command lays it out: the line
+// from the start, word k at 8 * k - 2 bytes past the digits' start plus 4 *
+// count, the least room any word may have.
+TEST_P(each_digits_writer, reads_each_word_before_writing_over_it) {
+    std::mt19937 random(10);
+    for (std::uint32_t count = 1; count <= 70; ++count) {
+        std::vector<std::uint32_t> words(count);
+        std::string expected;
+        for (auto& word : words) {
+            word = static_cast<std::uint32_t>(random()) >> (random() % 32);
+            expected += printf_hex(word);
+        }
+        alignas(64) char buffer[40 + 8 * 70];
+        char* out = buffer + 38;
+        auto* in_place = reinterpret_cast<std::uint32_t*>(buffer + 36 + 4 * count);
+        std::memcpy(in_place, words.data(), 4 * count);
+        char* end = writer().write(out, in_place, count);
+        ASSERT_EQ(std::string(out, end), expected) << count << " words";
     }
 }
 
