@@ -3,13 +3,15 @@
 #include "cpu_features.hpp"
 
 // The wide kernels need GCC or Clang on x86 (for target attributes and
-// run-time CPU checks). Elsewhere the plain loop is all there is.
-#if !defined(ENCRYPT_PLAIN_ONLY) && ENCRYPT_X86_DISPATCH
+// run-time CPU checks), and a build that allows their instruction set.
+// Elsewhere the plain loop is all there is.
+#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 2
 #  define ENCRYPT_X86_KERNELS 1
 #  include <immintrin.h>
 #else
 #  define ENCRYPT_X86_KERNELS 0
 #endif
+#define ENCRYPT_AVX512_KERNELS (ENCRYPT_X86_KERNELS && ENCRYPT_ISA_LEVEL >= 3)
 
 namespace encrypt::detail {
 namespace {
@@ -107,6 +109,8 @@ ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char*
 
 bool has_avx2() noexcept { return cpu_has(cpu_feature::avx2); }
 
+#  if ENCRYPT_AVX512_KERNELS
+
 // GCC 12 warns that the deliberately undefined pass-through vector inside its
 // own AVX-512 shift and widening intrinsics may be used uninitialized.
 #  if defined(__GNUC__) && !defined(__clang__)
@@ -167,7 +171,8 @@ ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned c
 #  endif
 
 bool has_avx512() noexcept { return cpu_has(cpu_feature::avx512f); }
-#endif  // ENCRYPT_X86_KERNELS
+#  endif  // ENCRYPT_AVX512_KERNELS
+#endif    // ENCRYPT_X86_KERNELS
 
 }  // namespace
 
@@ -175,6 +180,8 @@ const kernel kernels[] = {
     {"plain", transform_plain, pack_transform_plain, always},
 #if ENCRYPT_X86_KERNELS
     {"avx2", transform_avx2, pack_transform_avx2, has_avx2},
+#endif
+#if ENCRYPT_AVX512_KERNELS
     {"avx512", transform_avx512, pack_transform_avx512, has_avx512},
 #endif
 };
