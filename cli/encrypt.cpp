@@ -8,15 +8,8 @@
 #include "output.hpp"
 #include "prefault.hpp"
 #include "result_line.hpp"
+#include "windows_arguments.hpp"
 
-#ifdef _WIN32
-// Expand unquoted wildcards in the arguments at start-up, as the 32-bit
-// Windows console runtime that the tool targets does; mingw-w64's start-up
-// code reads this flag.
-extern "C" {
-int _dowildcard = -1;
-}
-#endif
 
 namespace {
 
@@ -40,6 +33,11 @@ int memory_exhausted() {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    if (!encrypt::cli::windows_arguments(argc, argv)) {
+        return memory_exhausted();
+    }
+#endif
     if (argc < 2) {
         return usage(argc > 0 ? argv[0] : nullptr);
     }

@@ -18,10 +18,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One .exe that needs no MinGW DLL beside it: only Windows' own DLLs remain.
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 
+# The tests run under wine: the 64-bit loader of Debian's wine64 package for
+# x86-64, the 32-bit one of wine32 (i386 architecture) for i686.
 if(ENCRYPT_MINGW_ARCH STREQUAL "x86_64")
-    find_program(ENCRYPT_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-    find_program(ENCRYPT_WINE64 NAMES wine64)
-    if(ENCRYPT_WINE64)
-        set(CMAKE_CROSSCOMPILING_EMULATOR ${ENCRYPT_WINE64})
-    endif()
+    set(encrypt_wine_loader wine64)
+else()
+    set(encrypt_wine_loader wine)
+endif()
+find_program(ENCRYPT_WINE NAMES ${encrypt_wine_loader} PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(ENCRYPT_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${ENCRYPT_WINE})
 endif()

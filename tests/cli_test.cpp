@@ -182,42 +182,60 @@ TEST(failures, reader_gone) {
 
 // Wildcards in the argument: on Windows the C runtime's start-up expands an
 // unquoted pattern before main() runs, as the 32-bit Windows console that the
-// tool targets does; on Linux that is the shell's business and the tool takes
-// the text as it is.
-class wildcards : public testing::Test {
+// tool targets does, taking the first matching name in an order that ignores
+// case; on Linux that is the shell's business and the tool takes the text as
+// it is.
+struct wildcard_case {
+    const char* name;
+    std::string argument;
+    bool quoted;
+    std::string text_on_windows;  // on Linux the text is always the argument
+};
+
+const wildcard_case wildcard_cases[] = {
+    {"matching_nothing_arrives_unchanged", "no-*-match?.txt", false, "no-*-match?.txt"},
+    {"matching_one_file", "only-*.log", false, "only-file.log"},
+    {"first_of_several_ignoring_case", "*.txt", false, "b.txt"},
+    {"question_mark", "?.txt", false, "b.txt"},
+    {"quoted_stays_literal", "*.txt", true, "*.txt"},
+    {"directory_part_is_kept", "sub\\*.txt", false, "sub\\x.txt"},
+};
+
+void PrintTo(const wildcard_case& value, std::ostream* out) { *out << value.name; }
+
+class wildcards : public testing::TestWithParam<wildcard_case> {
 protected:
     void SetUp() override {
         directory_ = std::filesystem::temp_directory_path() /
                      ("encrypt-wildcards-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directory(directory_);
-        std::ofstream(directory_ / "only-file.txt") << "x";
+        // C.txt sorts before b.txt by byte value, after it ignoring case.
+        std::filesystem::create_directory(directory_ / "sub");
+        for (const char* file : {"only-file.log", "C.txt", "b.txt", "sub/x.txt"}) {
+            std::ofstream(directory_ / file) << "x";
+        }
     }
     void TearDown() override { std::filesystem::remove_all(directory_); }
-
-    encrypt::test::outcome run_in_directory(const std::string& argument) {
-        invocation call;
-        call.args = {argument};
-        call.working_directory = directory_.string();
-        return run_tool(call);
-    }
 
     std::filesystem::path directory_;
 };
 
-TEST_F(wildcards, pattern_matching_nothing_arrives_unchanged) {
-    expect_result(run_in_directory("no-*-match?.txt"),
-                  reference_result_line("no-*-match?.txt", line_end), 0);
+TEST_P(wildcards, reach_the_tool_as_the_platform_delivers_them) {
+    const auto& param = GetParam();
+    invocation call;
+    call.args = {param.argument};
+    call.quote_arguments = param.quoted;
+    call.working_directory = directory_.string();
+#ifdef _WIN32
+    const std::string& text = param.text_on_windows;
+#else
+    const std::string& text = param.argument;
+#endif
+    expect_result(run_tool(call), reference_result_line(text, line_end), 0);
 }
 
-TEST_F(wildcards, pattern_matching_one_file) {
-#ifdef _WIN32
-    const std::string expected_text = "only-file.txt";  // expanded at start-up
-#else
-    const std::string expected_text = "only-*.txt";  // the tool expands nothing
-#endif
-    expect_result(run_in_directory("only-*.txt"), reference_result_line(expected_text, line_end),
-                  0);
-}
+INSTANTIATE_TEST_SUITE_P(cli, wildcards, testing::ValuesIn(wildcard_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Why the heap cannot be made to refuse here, or nothing when it can: a
 // preloaded malloc refuses requests by size or by turn, and reports at exit
@@ -243,6 +261,8 @@ std::optional<std::string> heap_refusal_unsupported() {
 encrypt::test::outcome run_with_heap(invocation call, const std::string& setting) {
 #if defined(ENCRYPT_REFUSE_MALLOC_LIBRARY)
     call.environment = {"LD_PRELOAD=" ENCRYPT_REFUSE_MALLOC_LIBRARY, setting};
+#else
+    (void)setting;
 #endif
     return run_tool(call);
 }

@@ -33,6 +33,9 @@ struct invocation {
     std::string working_directory;
     // What the program reads on standard input (from a file).
     std::string input;
+    // Windows: put every argument in double quotes on the command line, which
+    // keeps a wildcard from being expanded (POSIX passes arguments as they are).
+    bool quote_arguments = false;
 };
 
 struct outcome {

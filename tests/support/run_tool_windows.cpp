@@ -11,8 +11,8 @@ namespace {
 
 // Quotes one argument so that the C runtime's command-line parser gives it
 // back unchanged: backslashes double only where a quote follows them.
-std::string quoted(const std::string& argument) {
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+std::string quoted(const std::string& argument, bool always = false) {
+    if (!always && !argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
         return argument;
     }
     std::string result = "\"";
@@ -89,7 +89,7 @@ outcome run_tool(const invocation& call) {
     std::string command_line = quoted(call.argv0.empty() ? program_path(call) : call.argv0);
     for (const auto& argument : call.args) {
         command_line.push_back(' ');
-        command_line.append(quoted(argument));
+        command_line.append(quoted(argument, call.quote_arguments));
     }
 
     // The tool's environment: ours plus the requested variables.

@@ -1,0 +1,189 @@
+#include "windows_arguments.hpp"
+
+#ifdef _WIN32
+#  include <windows.h>
+
+#  include <cstdlib>
+#  include <cstring>
+
+// The C runtime's own expansion stays off: it would see quoted patterns too.
+extern "C" {
+int _dowildcard = 0;
+}
+
+namespace encrypt::cli {
+namespace {
+
+// A growing array of strings; a failed allocation leaves `failed` set.
+struct string_list {
+    char** items = nullptr;
+    int count = 0;
+    int room = 0;
+    bool failed = false;
+
+    void add(const char* text, std::size_t length) {
+        if (failed) {
+            return;
+        }
+        if (count + 1 >= room) {
+            const int grown = room == 0 ? 16 : room * 2;
+            auto* bigger = static_cast<char**>(std::realloc(items, sizeof(char*) * static_cast<std::size_t>(grown)));
+            if (bigger == nullptr) {
+                failed = true;
+                return;
+            }
+            items = bigger;
+            room = grown;
+        }
+        auto* copy = static_cast<char*>(std::malloc(length + 1));
+        if (copy == nullptr) {
+            failed = true;
+            return;
+        }
+        std::memcpy(copy, text, length);
+        copy[length] = '\0';
+        items[count++] = copy;
+        items[count] = nullptr;
+    }
+};
+
+int compare_ignoring_case(const void* left, const void* right) {
+    const auto* a = *static_cast<const unsigned char* const*>(left);
+    const auto* b = *static_cast<const unsigned char* const*>(right);
+    for (;; ++a, ++b) {
+        const int x = (*a >= 'A' && *a <= 'Z') ? *a + ('a' - 'A') : *a;
+        const int y = (*b >= 'A' && *b <= 'Z') ? *b + ('a' - 'A') : *b;
+        if (x != y || x == 0) {
+            // Names equal but for case keep their byte order.
+            return x != y ? x - y
+                          : std::strcmp(*static_cast<const char* const*>(left),
+                                        *static_cast<const char* const*>(right));
+        }
+    }
+}
+
+// Adds the names matching `pattern`, sorted, or the pattern itself if none.
+void add_expanded(string_list& arguments, const char* pattern) {
+    // Matches keep the pattern's directory part, as the runtime gives them.
+    std::size_t directory = 0;
+    for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
+        if (pattern[i] == '\\' || pattern[i] == '/' || pattern[i] == ':') {
+            directory = i + 1;
+        }
+    }
+    const int first = arguments.count;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        char* name = nullptr;
+        do {
+            const char* file = found.cFileName;
+            if (std::strcmp(file, ".") == 0 || std::strcmp(file, "..") == 0) {
+                continue;
+            }
+            const std::size_t length = std::strlen(file);
+            name = static_cast<char*>(std::realloc(name, directory + length + 1));
+            if (name == nullptr) {
+                arguments.failed = true;
+                break;
+            }
+            std::memcpy(name, pattern, directory);
+            std::memcpy(name + directory, file, length + 1);
+            arguments.add(name, directory + length);
+        } while (!arguments.failed && FindNextFileA(search, &found));
+        std::free(name);
+        FindClose(search);
+    }
+    if (arguments.count == first) {
+        arguments.add(pattern, std::strlen(pattern));
+    } else if (!arguments.failed) {
+        std::qsort(arguments.items + first, static_cast<std::size_t>(arguments.count - first),
+                   sizeof(char*), compare_ignoring_case);
+    }
+}
+
+}  // namespace
+
+bool windows_arguments(int& argc, char**& argv) noexcept {
+    const char* line = GetCommandLineA();
+    string_list arguments;
+    // One argument at a time into `text`, which the whole line bounds.
+    auto* text = static_cast<char*>(std::malloc(std::strlen(line) + 1));
+    if (text == nullptr) {
+        return false;
+    }
+    const char* at = line;
+
+    // Argument 0, the program: quotes group, and backslashes are plain.
+    std::size_t length = 0;
+    for (bool quoted = false; *at != '\0' && (quoted || (*at != ' ' && *at != '\t')); ++at) {
+        if (*at == '"') {
+            quoted = !quoted;
+        } else {
+            text[length++] = *at;
+        }
+    }
+    arguments.add(text, length);
+
+    for (;;) {
+        while (*at == ' ' || *at == '\t') {
+            ++at;
+        }
+        if (*at == '\0') {
+            break;
+        }
+        length = 0;
+        bool quoted = false;
+        bool had_quotes = false;
+        bool wildcard = false;
+        while (*at != '\0' && (quoted || (*at != ' ' && *at != '\t'))) {
+            std::size_t backslashes = 0;
+            while (at[backslashes] == '\\') {
+                ++backslashes;
+            }
+            if (at[backslashes] == '"') {
+                // 2n backslashes and a quote: n backslashes, and the quote
+                // opens or closes; 2n + 1: n backslashes and a plain quote.
+                for (std::size_t i = 0; i < backslashes / 2; ++i) {
+                    text[length++] = '\\';
+                }
+                at += backslashes;
+                if (backslashes % 2 == 1) {
+                    text[length++] = '"';
+                } else if (quoted && at[1] == '"') {
+                    text[length++] = '"';  // "" inside quotes is a quote
+                    ++at;
+                } else {
+                    quoted = !quoted;
+                    had_quotes = true;
+                }
+                ++at;
+            } else if (backslashes > 0) {
+                for (std::size_t i = 0; i < backslashes; ++i) {
+                    text[length++] = '\\';
+                }
+                at += backslashes;
+            } else {
+                wildcard = wildcard || (!quoted && (*at == '*' || *at == '?'));
+                text[length++] = *at++;
+            }
+        }
+        text[length] = '\0';
+        if (wildcard && !had_quotes) {
+            add_expanded(arguments, text);
+        } else {
+            arguments.add(text, length);
+        }
+    }
+    std::free(text);
+    if (arguments.failed) {
+        return false;
+    }
+    argc = arguments.count;
+    argv = arguments.items;
+    return true;
+}
+
+}  // namespace encrypt::cli
+
+#endif  // _WIN32
