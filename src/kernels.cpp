@@ -58,10 +58,17 @@ bool always() noexcept { return true; }
 // reading every line of the fresh array in before writing it.
 constexpr std::size_t streaming_threshold = std::size_t{8} << 20;
 
-// The first index from which words + index is aligned to `alignment` bytes.
-inline std::size_t first_aligned(const std::uint32_t* words, std::size_t alignment) noexcept {
+// Where the vector loops start: the first index from which words + index is
+// aligned to `alignment` bytes (the words before it go one at a time), or
+// `count` if there is none. A vector that straddles two cache lines costs two
+// accesses, and a heap block's vectors would do so every other time;
+// streaming stores take aligned addresses only.
+inline std::size_t aligned_start(const std::uint32_t* words, std::size_t count,
+                                 std::size_t alignment) noexcept {
     const auto misalignment = reinterpret_cast<std::uintptr_t>(words) & (alignment - 1);
-    return misalignment == 0 ? 0 : (alignment - misalignment) / sizeof(std::uint32_t);
+    const std::size_t start =
+        misalignment == 0 ? 0 : (alignment - misalignment) / sizeof(std::uint32_t);
+    return start < count ? start : count;
 }
 
 ENCRYPT_AVX2 inline __m256i mix8(__m256i v) noexcept {
@@ -71,7 +78,8 @@ ENCRYPT_AVX2 inline __m256i mix8(__m256i v) noexcept {
 }
 
 ENCRYPT_AVX2 void transform_avx2(std::uint32_t* words, std::size_t count) noexcept {
-    std::size_t i = 0;
+    std::size_t i = aligned_start(words, count, 32);
+    transform_plain(words, i);
     for (; i + 16 <= count; i += 16) {
         auto* at = reinterpret_cast<__m256i*>(words + i);
         const __m256i a = _mm256_loadu_si256(at);
@@ -91,18 +99,17 @@ ENCRYPT_AVX2 inline __m256i pack8(const unsigned char* text, std::size_t i) noex
 ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char* text,
                                       std::size_t length) noexcept {
     const std::size_t pairs = length / 2;
-    std::size_t i = 0;
+    std::size_t i = aligned_start(words, pairs, 32);
+    pack_transform_tail(words, text, 2 * i, 0);
     if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
-        // Whole words up to the first aligned one, then aligned streaming stores.
-        i = first_aligned(words, 32);
-        pack_transform_tail(words, text, 2 * i, 0);
         for (; i + 8 <= pairs; i += 8) {
             _mm256_stream_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
         }
         _mm_sfence();
-    }
-    for (; i + 8 <= pairs; i += 8) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
+    } else {
+        for (; i + 8 <= pairs; i += 8) {
+            _mm256_store_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
+        }
     }
     pack_transform_tail(words, text, length, i);
 }
@@ -129,7 +136,8 @@ ENCRYPT_AVX512 inline __mmask16 first_lanes(std::size_t n) noexcept {
 }
 
 ENCRYPT_AVX512 void transform_avx512(std::uint32_t* words, std::size_t count) noexcept {
-    std::size_t i = 0;
+    std::size_t i = aligned_start(words, count, 64);
+    transform_plain(words, i);
     for (; i + 16 <= count; i += 16) {
         _mm512_storeu_si512(words + i, mix16(_mm512_loadu_si512(words + i)));
     }
@@ -150,18 +158,17 @@ ENCRYPT_AVX512 inline __m512i pack16(const unsigned char* text, std::size_t i) n
 ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned char* text,
                                           std::size_t length) noexcept {
     const std::size_t pairs = length / 2;
-    std::size_t i = 0;
+    std::size_t i = aligned_start(words, pairs, 64);
+    pack_transform_tail(words, text, 2 * i, 0);
     if (pairs * sizeof(std::uint32_t) >= streaming_threshold) {
-        // Whole words up to the first aligned one, then aligned streaming stores.
-        i = first_aligned(words, 64);
-        pack_transform_tail(words, text, 2 * i, 0);
         for (; i + 16 <= pairs; i += 16) {
             _mm512_stream_si512(reinterpret_cast<__m512i*>(words + i), pack16(text, i));
         }
         _mm_sfence();
-    }
-    for (; i + 16 <= pairs; i += 16) {
-        _mm512_storeu_si512(words + i, pack16(text, i));
+    } else {
+        for (; i + 16 <= pairs; i += 16) {
+            _mm512_store_si512(words + i, pack16(text, i));
+        }
     }
     pack_transform_tail(words, text, length, i);
 }

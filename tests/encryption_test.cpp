@@ -200,28 +200,32 @@ INSTANTIATE_TEST_SUITE_P(kernels, each_kernel,
                              return std::string(encrypt::detail::kernels[info.param].name);
                          });
 
-// Every length around the vector widths, at every alignment of the text.
+// Every length around the vector widths, with the words at every 4-byte
+// offset within a cache line and the text at every alignment.
 TEST_P(each_kernel, agrees_with_the_plain_kernel) {
     std::mt19937 random(7);
     std::string bytes(4096 + 64, '\0');
     for (char& c : bytes) {
         c = static_cast<char>(random());
     }
+    alignas(64) std::uint32_t got[16 + 100 + 1];
     for (std::size_t length = 0; length < 200; ++length) {
-        for (std::size_t offset = 0; offset < 4; ++offset) {
-            const auto* text = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
+        for (std::size_t offset = 0; offset < 16; ++offset) {
+            const auto* text = reinterpret_cast<const unsigned char*>(bytes.data()) + offset % 4;
             const std::size_t count = length / 2 + length % 2;
-            words expected(count + 1, 0xdeadbeef), got(count + 1, 0xdeadbeef);
+            words expected(count + 1, 0xdeadbeef);
             plain().pack_transform(expected.data(), text, length);
-            kernel().pack_transform(got.data(), text, length);
-            ASSERT_EQ(got, expected) << "pack, length " << length;
+            std::fill(std::begin(got), std::end(got), 0xdeadbeef);
+            kernel().pack_transform(got + offset, text, length);
+            ASSERT_EQ(words(got + offset, got + offset + count + 1), expected)
+                << "pack, length " << length << ", words at " << 4 * offset;
 
-            words in(count + 1);
-            std::memcpy(in.data(), text, count * 4);
-            words by_plain = in, by_kernel = in;
+            std::memcpy(got + offset, text, count * 4);
+            words by_plain(got + offset, got + offset + count + 1);
             plain().transform(by_plain.data(), count);
-            kernel().transform(by_kernel.data(), count);
-            ASSERT_EQ(by_kernel, by_plain) << "transform, count " << count;
+            kernel().transform(got + offset, count);
+            ASSERT_EQ(words(got + offset, got + offset + count + 1), by_plain)
+                << "transform, count " << count << ", words at " << 4 * offset;
         }
     }
     // A long run, with every unit value once.
