@@ -9,6 +9,8 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <thread>
+#include <iterator>
 #include <vector>
 
 #include "reference.hpp"
@@ -121,6 +123,38 @@ TEST(texts, longest_argument_the_system_delivers) {
     invocation call;
     call.args = {text};
     expect_result(run_tool(call), reference_result_line(text, line_end), 0);
+}
+
+// The line leaves in one write: runs appending to one file at once cannot
+// cut into each other's lines, as a line sent in pieces could be.
+TEST(texts, lines_appended_at_once_stay_whole) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the C runtime appends with a seek and a write of its own";
+#endif
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("encrypt-append-" + std::to_string(std::random_device{}()));
+    std::ofstream{file};
+    invocation call;
+    call.args = {std::string(131071, 'a')};
+    call.stdout_to = output_to::append_file;
+    call.append_to = file.string();
+    // Fewer under valgrind, where each run takes a second.
+    const int run_count = encrypt::test::launcher().empty() ? 32 : 4;
+    std::vector<std::thread> runs;
+    for (int run = 0; run < run_count; ++run) {
+        runs.emplace_back([&call] { run_tool(call); });
+    }
+    for (auto& run : runs) {
+        run.join();
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::string appended((std::istreambuf_iterator<char>(in)), {});
+    std::filesystem::remove(file);
+    std::string expected;
+    for (int run = 0; run < run_count; ++run) {
+        expected += reference_result_line(call.args[0], line_end);
+    }
+    EXPECT_TRUE(appended == expected) << "the appended lines are broken";
 }
 
 TEST(failures, full_disk_is_a_write_error) {

@@ -16,6 +16,7 @@ enum class output_to {
     // A non-blocking pipe that nobody reads until the program has ended:
     // writes past its capacity fail with EAGAIN (POSIX only).
     nonblocking_pipe,
+    append_file,  // the file named by invocation::append_to, opened to append (POSIX only)
 };
 
 struct invocation {
@@ -33,6 +34,8 @@ struct invocation {
     std::string working_directory;
     // What the program reads on standard input (from a file).
     std::string input;
+    // The file for output_to::append_file.
+    std::string append_to;
     // Windows: put every argument in double quotes on the command line, which
     // keeps a wildcard from being expanded (POSIX passes arguments as they are).
     bool quote_arguments = false;

@@ -169,6 +169,11 @@ outcome run_tool(const invocation& call) {
             pipe_ends[0] = -1;
             check(posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1), "stdout");
             break;
+        case output_to::append_file:
+            check(posix_spawn_file_actions_addopen(&actions, 1, call.append_to.c_str(),
+                                                   O_WRONLY | O_APPEND, 0),
+                  "stdout");
+            break;
         case output_to::nonblocking_pipe:
             if (pipe(pipe_ends) != 0 ||
                 fcntl(pipe_ends[1], F_SETFL, fcntl(pipe_ends[1], F_GETFL) | O_NONBLOCK) != 0) {

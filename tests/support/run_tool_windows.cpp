@@ -142,7 +142,8 @@ outcome run_tool(const invocation& call) {
         case output_to::full_device:
             throw std::logic_error("Windows has no device that is always full");
         case output_to::nonblocking_pipe:
-            throw std::logic_error("Windows pipes here are not made non-blocking");
+        case output_to::append_file:
+            throw std::logic_error("not made on Windows here");
     }
 
     PROCESS_INFORMATION process = {};
