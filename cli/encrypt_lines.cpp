@@ -1,0 +1,197 @@
+// The encrypt-lines command: for every text of its input, the line that
+// `encrypt TEXT` prints.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "line_stream.hpp"
+#include "output.hpp"
+#include "windows_arguments.hpp"
+
+#ifdef _WIN32
+#  include <fcntl.h>
+#  include <io.h>
+#else
+#  include <fcntl.h>
+#  include <sys/stat.h>
+#  include <unistd.h>
+#endif
+
+namespace {
+
+constexpr const char* program_name = "encrypt-lines";
+
+// Input is read in blocks of this size.
+constexpr std::size_t block_size = std::size_t{256} << 10;
+
+constexpr std::string_view help_text =
+    "Usage: encrypt-lines [OPTION]... [FILE]...\n"
+    "Print for every text in the FILEs the line that 'encrypt TEXT' prints.\n"
+    "With no FILE, or when FILE is -, read standard input.\n"
+    "\n"
+    "A text ends at a line feed, which is not part of it; the last text of a\n"
+    "file needs none. On Windows a carriage return just before the line feed\n"
+    "ends the text too.\n"
+    "\n"
+    "  -z, --null     a text ends at a zero byte instead\n"
+    "      --help     display this help and exit\n"
+    "      --version  output version information and exit\n"
+    "\n"
+    "Exit status: 0 if all went well, 1 if a FILE could not be read, writing\n"
+    "failed or memory was short, 2 for a wrong option.\n";
+
+constexpr std::string_view version_text = "encrypt-lines (encrypt) " ENCRYPT_VERSION "\n";
+
+// As getopt-style tools say it: the problem, then a hint on the next line.
+int usage_error(const char* problem, const char* option) {
+    std::fprintf(stderr, "%s: %s '%s'\nTry '%s --help' for more information.\n", program_name,
+                 problem, option, program_name);
+    return 2;
+}
+
+int print(std::string_view text) {
+    encrypt::cli::standard_output out;
+    out.write(text);
+    return out.close(program_name, EXIT_SUCCESS);
+}
+
+bool to_standard_output(void* context, const char* data, std::size_t size) {
+    auto* out = static_cast<encrypt::cli::standard_output*>(context);
+    out->write(data, size);
+    return out->error == 0;
+}
+
+#ifdef _WIN32
+int open_input(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
+long read_input(int fd, void* block, std::size_t size) {
+    return _read(fd, block, static_cast<unsigned>(size));
+}
+void close_input(int fd) { _close(fd); }
+// Windows gives no cheap answer; waiting input is flushed before every read.
+bool reads_never_wait(int) { return false; }
+#else
+int open_input(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+long read_input(int fd, void* block, std::size_t size) { return read(fd, block, size); }
+void close_input(int fd) { close(fd); }
+// A regular file always has its next block at hand.
+bool reads_never_wait(int fd) {
+    struct stat status;
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+#endif
+
+// Reads one input to its end. Returns 0, or the errno of a failed read; a
+// failed write shows in the stream's answers instead.
+int read_all(encrypt::cli::line_stream& stream, int fd, bool& write_failed) {
+    const bool never_waits = reads_never_wait(fd);
+    for (;;) {
+        // Lines that are ready go out before a read that may wait, so that
+        // a program talking to us through pipes gets each one at once.
+        if (!never_waits && !stream.flush()) {
+            write_failed = true;
+            return 0;
+        }
+        const long got = read_input(fd, stream.input_space(), stream.input_room());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (got == 0) {
+            return 0;
+        }
+        if (!stream.consume(static_cast<std::size_t>(got))) {
+            write_failed = true;
+            return 0;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    if (!encrypt::cli::windows_arguments(argc, argv)) {
+        encrypt::cli::report(program_name, "memory exhausted");
+        return EXIT_FAILURE;
+    }
+    _setmode(0, _O_BINARY);
+#endif
+    encrypt::cli::line_stream_settings settings;
+#ifdef _WIN32
+    settings.drop_carriage_return = true;
+#endif
+    // Options may stand anywhere before "--"; what is left are the FILEs,
+    // gathered at the front of argv.
+    int files = 0;
+    bool options_end = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (options_end || arg.size() < 2 || arg[0] != '-') {
+            argv[1 + files++] = argv[i];
+        } else if (arg == "--") {
+            options_end = true;
+        } else if (arg == "--help") {
+            return print(help_text);
+        } else if (arg == "--version") {
+            return print(version_text);
+        } else if (arg == "--null") {
+            settings.separator = '\0';
+        } else if (arg[1] == '-') {
+            return usage_error("unrecognized option", argv[i]);
+        } else {
+            for (const char letter : arg.substr(1)) {
+                if (letter != 'z') {
+                    const char option[2] = {letter, '\0'};
+                    return usage_error("invalid option --", option);
+                }
+            }
+            settings.separator = '\0';
+        }
+    }
+    if (settings.separator == '\0') {
+        settings.drop_carriage_return = false;
+    }
+
+    void* memory = std::malloc(encrypt::cli::line_stream::memory_needed(block_size));
+    if (memory == nullptr) {
+        encrypt::cli::report(program_name, "memory exhausted");
+        return EXIT_FAILURE;
+    }
+    encrypt::cli::standard_output out;
+    encrypt::cli::line_stream stream(settings, memory, block_size, to_standard_output, &out);
+    static char standard_input[] = "-";
+    char* only_input[] = {standard_input};
+    char** inputs = files > 0 ? argv + 1 : only_input;
+    const int input_count = files > 0 ? files : 1;
+
+    bool read_failed = false;
+    bool write_failed = false;
+    for (int i = 0; i < input_count && !write_failed; ++i) {
+        const char* name = inputs[i];
+        const bool is_standard_input = std::strcmp(name, "-") == 0;
+        const int fd = is_standard_input ? 0 : open_input(name);
+        if (fd < 0) {
+            encrypt::cli::report(program_name, name, errno);
+            read_failed = true;
+            continue;
+        }
+        if (const int error = read_all(stream, fd, write_failed); error != 0) {
+            encrypt::cli::report(program_name, name, error);
+            read_failed = true;
+        }
+        // A file's last text ends with the file, whether or not a separator
+        // closes it, and one that failed counts as ending where it failed.
+        if (!write_failed && !stream.end_of_input()) {
+            write_failed = true;
+        }
+        if (!is_standard_input) {
+            close_input(fd);
+        }
+    }
+    std::free(memory);
+    return out.close(program_name, read_failed ? EXIT_FAILURE : EXIT_SUCCESS);
+}
