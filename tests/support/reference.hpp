@@ -49,6 +49,26 @@ inline std::string reference_result_line(const std::string& text, const std::str
     return line + line_end;
 }
 
+// What encrypt-lines writes for `input`: a result line for every text, the
+// texts ending at `separator` (a last one without it still counts), with a
+// carriage return just before a line feed dropped where `drop_cr` says.
+inline std::string reference_lines(const std::string& input, char separator, bool drop_cr,
+                                   const std::string& line_end) {
+    std::string lines;
+    for (std::size_t start = 0; start < input.size();) {
+        std::size_t stop = input.find(separator, start);
+        const bool ended = stop != std::string::npos;
+        stop = ended ? stop : input.size();
+        std::string text = input.substr(start, stop - start);
+        if (ended && drop_cr && !text.empty() && text.back() == '\r') {
+            text.pop_back();
+        }
+        lines += reference_result_line(text, line_end);
+        start = stop + 1;
+    }
+    return lines;
+}
+
 }  // namespace encrypt::test
 
 #endif  // ENCRYPT_TESTS_REFERENCE_HPP

@@ -1,0 +1,226 @@
+// The encrypt-lines command as a user meets it: options, files, failures,
+// and a program that talks to it through pipes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reference.hpp"
+#include "run_tool.hpp"
+
+#ifndef _WIN32
+#  include <poll.h>
+#  include <signal.h>
+#  include <spawn.h>
+#  include <sys/wait.h>
+#  include <unistd.h>
+extern char** environ;
+#endif
+
+namespace {
+
+using encrypt::test::invocation;
+using encrypt::test::reference_lines;
+using encrypt::test::run_tool;
+
+#ifdef _WIN32
+const std::string line_end = "\r\n";
+const bool windows_text = true;  // a CR before the LF ends the text with it
+#else
+const std::string line_end = "\n";
+const bool windows_text = false;
+#endif
+
+// Standard error's line ends on this platform.
+std::string lines_of(const std::string& text) {
+    std::string result;
+    for (const char c : text) {
+        result += c == '\n' ? line_end : std::string(1, c);
+    }
+    return result;
+}
+
+invocation lines_call(std::vector<std::string> args, std::string input = "") {
+    invocation call;
+    call.program = ENCRYPT_LINES_PATH;
+    call.args = std::move(args);
+    call.input = std::move(input);
+    return call;
+}
+
+std::string by_line(const std::string& input) {
+    return reference_lines(input, '\n', windows_text, line_end);
+}
+
+struct lines_case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string input;
+    std::string out;
+    std::string err;
+    int status;
+};
+
+const std::string texts = "abc\n\nc\nHello, world!\n\xff\xff\nno line feed";
+const std::string zero_ended = std::string("a\nb\0c\0\0d", 8);
+const std::string try_help = "Try 'encrypt-lines --help' for more information.\n";
+
+const lines_case lines_cases[] = {
+    {"texts_of_standard_input", {}, texts, by_line(texts), "", 0},
+    {"dash_is_standard_input", {"-"}, texts, by_line(texts), "", 0},
+    {"carriage_returns", {}, "ab\r\ncd\r\r\n\r", by_line("ab\r\ncd\r\r\n\r"), "", 0},
+    {"empty_input_writes_nothing", {}, "", "", "", 0},
+    {"zero_bytes_with_z", {"-z"}, zero_ended, reference_lines(zero_ended, '\0', false, line_end),
+     "", 0},
+    {"zero_bytes_with_null", {"--null"}, zero_ended,
+     reference_lines(zero_ended, '\0', false, line_end), "", 0},
+    {"version", {"--version"}, "", lines_of("encrypt-lines (encrypt) 1.0.0\n"), "", 0},
+    {"unknown_long_option", {"--bogus"}, texts, "",
+     lines_of("encrypt-lines: unrecognized option '--bogus'\n" + try_help), 2},
+    {"unknown_short_option", {"-zq"}, texts, "",
+     lines_of("encrypt-lines: invalid option -- 'q'\n" + try_help), 2},
+    {"double_dash_ends_options", {"--", "-z"}, texts, "",
+     lines_of("encrypt-lines: -z: No such file or directory\n"), 1},
+};
+
+void PrintTo(const lines_case& value, std::ostream* out) { *out << value.name; }
+
+class lines : public testing::TestWithParam<lines_case> {};
+
+TEST_P(lines, write_what_encrypt_writes_for_each_text) {
+    const auto& param = GetParam();
+    const auto got = run_tool(lines_call(param.args, param.input));
+    EXPECT_TRUE(got.out == param.out) << got.out.substr(0, 200);
+    EXPECT_EQ(got.err, param.err);
+    EXPECT_EQ(got.exit_status, param.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(encrypt_lines, lines, testing::ValuesIn(lines_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(encrypt_lines, help_goes_to_standard_output) {
+    const auto got = run_tool(lines_call({"--help"}));
+    EXPECT_EQ(got.out.rfind("Usage: encrypt-lines [OPTION]... [FILE]..." + line_end, 0), 0u);
+    EXPECT_EQ(got.err, "");
+    EXPECT_EQ(got.exit_status, 0);
+}
+
+// Files in order, standard input among them; one that cannot be opened is
+// reported and the rest still read, as cat does. A file's last text ends
+// with it, line feed or not.
+TEST(encrypt_lines, reads_files_in_order_and_reports_those_it_cannot) {
+    const auto directory = std::filesystem::temp_directory_path() /
+                           ("encrypt-lines-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directory(directory);
+    std::ofstream(directory / "a", std::ios::binary) << "abc";
+    std::ofstream(directory / "b", std::ios::binary) << "c\nlong " << std::string(200000, 'q');
+    const std::string missing = (directory / "missing").string();
+    const auto got = run_tool(lines_call(
+        {(directory / "a").string(), missing, "-", (directory / "b").string()}, "x\ny"));
+    std::filesystem::remove_all(directory);
+    EXPECT_TRUE(got.out == by_line("abc") + by_line("x\ny") +
+                               by_line("c\nlong " + std::string(200000, 'q')));
+    EXPECT_EQ(got.err, lines_of("encrypt-lines: " + missing + ": No such file or directory\n"));
+    EXPECT_EQ(got.exit_status, 1);
+}
+
+TEST(encrypt_lines, full_disk_is_a_write_error) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no device that is always full";
+#endif
+    auto call = lines_call({}, texts);
+    call.stdout_to = encrypt::test::output_to::full_device;
+    const auto got = run_tool(call);
+    EXPECT_EQ(got.err, "encrypt-lines: write error: No space left on device\n");
+    EXPECT_EQ(got.exit_status, 1);
+}
+
+TEST(encrypt_lines, heap_refusing_its_memory) {
+#if !defined(ENCRYPT_REFUSE_MALLOC_LIBRARY)
+    GTEST_SKIP() << "no way to interpose the heap on this platform";
+#else
+    if (!encrypt::test::launcher().empty() || std::getenv("ENCRYPT_TEST_WRAPPER") != nullptr) {
+        GTEST_SKIP() << "a launcher would start under the refusing heap";
+    }
+    int refused = 0;
+    for (int turn = 1; turn < 20; ++turn) {
+        auto call = lines_call({}, texts);
+        call.environment = {"LD_PRELOAD=" ENCRYPT_REFUSE_MALLOC_LIBRARY,
+                            "ENCRYPT_TEST_MALLOC_REFUSE=" + std::to_string(turn)};
+        const auto got = run_tool(call);
+        if (got.exit_status == 0) {
+            EXPECT_TRUE(got.out == by_line(texts));
+            EXPECT_EQ(got.err, "") << "after refusing request " << turn;
+            break;
+        }
+        EXPECT_EQ(got.out, "");
+        EXPECT_EQ(got.err, "encrypt-lines: memory exhausted\n");
+        EXPECT_EQ(got.exit_status, 1);
+        ++refused;
+    }
+    EXPECT_EQ(refused, 1) << "one block holds all of the command's buffers";
+#endif
+}
+
+// A program that writes one text and waits for its line, with the pipe left
+// open, gets the line at once: the filter never sits on a finished line
+// while it waits for more input.
+TEST(encrypt_lines, answers_each_text_as_a_coprocess) {
+#ifdef _WIN32
+    GTEST_SKIP() << "pipes to a coprocess are made with POSIX calls here";
+#else
+    int to_filter[2];
+    int from_filter[2];
+    ASSERT_EQ(pipe(to_filter), 0);
+    ASSERT_EQ(pipe(from_filter), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, to_filter[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, from_filter[1], 1);
+    posix_spawn_file_actions_addclose(&actions, to_filter[1]);
+    posix_spawn_file_actions_addclose(&actions, from_filter[0]);
+    std::vector<std::string> command = encrypt::test::launcher();
+    command.push_back(ENCRYPT_LINES_PATH);
+    std::vector<char*> argv;
+    for (auto& word : command) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(to_filter[0]);
+    close(from_filter[1]);
+
+    for (const std::string text : {"abc", "", "Hello, world!"}) {
+        const std::string line = text + "\n";
+        ASSERT_EQ(write(to_filter[1], line.data(), line.size()),
+                  static_cast<ssize_t>(line.size()));
+        const std::string want = encrypt::test::reference_result_line(text, "\n");
+        std::string got;
+        while (got.size() < want.size()) {
+            pollfd ready = {from_filter[0], POLLIN, 0};
+            ASSERT_EQ(poll(&ready, 1, 20000), 1) << "no line for \"" << text << "\" in 20 s";
+            char chunk[256];
+            const ssize_t n = read(from_filter[0], chunk, sizeof chunk);
+            ASSERT_GT(n, 0);
+            got.append(chunk, static_cast<std::size_t>(n));
+        }
+        EXPECT_EQ(got, want);
+    }
+    close(to_filter[1]);
+    char rest;
+    EXPECT_EQ(read(from_filter[0], &rest, 1), 0) << "nothing more after the input ends";
+    close(from_filter[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
+}
+
+}  // namespace
