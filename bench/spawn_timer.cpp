@@ -3,6 +3,7 @@
 // turns so that they meet the same machine state.
 //
 //   spawn_timer make-text BYTES FILE     writes a text with no zero byte and no line feed
+//   spawn_timer make-texts COUNT FILE    writes COUNT lines of 1 to 64 printable bytes
 //   spawn_timer RUNS FILE 'PROG [ARG]...' 'PROG [ARG]...'
 //       runs each PROG with the text as argument 1 (and any ARGs after it)
 //       and prints the median wall time of each in microseconds
@@ -39,6 +40,25 @@ int make_text(std::size_t bytes, const char* path) {
     return 0;
 }
 
+int make_texts(std::size_t count, const char* path) {
+    std::string texts;
+    std::uint32_t state = 88172645u;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    for (std::size_t t = 0; t < count; ++t) {
+        for (std::uint32_t length = 1 + next() % 64; length > 0; --length) {
+            texts.push_back(static_cast<char>(' ' + next() % 95));
+        }
+        texts.push_back('\n');
+    }
+    std::ofstream(path, std::ios::binary) << texts;
+    return 0;
+}
+
 double run_once(std::vector<char*>& argv) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -65,6 +85,9 @@ double run_once(std::vector<char*>& argv) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "make-text") {
         return make_text(std::strtoull(argv[2], nullptr, 10), argv[3]);
+    }
+    if (argc == 4 && std::string(argv[1]) == "make-texts") {
+        return make_texts(std::strtoull(argv[2], nullptr, 10), argv[3]);
     }
     if (argc < 4) {
         std::fprintf(stderr, "usage: see the comment at the top of spawn_timer.cpp\n");

@@ -1,9 +1,7 @@
 #include "line_stream.hpp"
 
+#include <cstdint>
 #include <cstring>
-
-#include "kernels.hpp"
-#include "result_line.hpp"
 
 namespace encrypt::cli {
 namespace {
@@ -15,20 +13,32 @@ constexpr std::size_t word_batch = 2048;
 // first: large writes, so that no text costs a system call of its own.
 constexpr std::size_t output_size = std::size_t{1} << 20;
 
+// The words start on a cache line, so that the kernels' vector loops cover
+// them from the first.
+constexpr std::size_t words_alignment = 64;
+
+std::uint32_t* aligned_words(void* memory) noexcept {
+    const auto address = reinterpret_cast<std::uintptr_t>(memory);
+    return reinterpret_cast<std::uint32_t*>((address + words_alignment - 1) &
+                                            ~std::uintptr_t{words_alignment - 1});
+}
+
 }  // namespace
 
 std::size_t line_stream::memory_needed(std::size_t input_size) noexcept {
-    return word_batch * sizeof(std::uint32_t) + output_size + carry_room + input_size;
+    return words_alignment + word_batch * sizeof(std::uint32_t) + output_size + carry_room +
+           input_size;
 }
 
 line_stream::line_stream(line_stream_settings settings, void* memory, std::size_t input_size,
                          sink out, void* context) noexcept
     : settings_(settings),
-      words_(static_cast<std::uint32_t*>(memory)),
-      input_(static_cast<unsigned char*>(memory) + word_batch * sizeof(std::uint32_t) +
-             output_size),
+      kernel_(encrypt::detail::best_kernel()),
+      writer_(best_digits_writer()),
+      words_(aligned_words(memory)),
+      input_(reinterpret_cast<unsigned char*>(words_ + word_batch) + output_size),
       input_size_(input_size),
-      output_(static_cast<char*>(memory) + word_batch * sizeof(std::uint32_t)),
+      output_(reinterpret_cast<char*>(words_ + word_batch)),
       sink_(out),
       context_(context) {}
 
@@ -48,8 +58,6 @@ bool line_stream::reserve(std::size_t bytes) noexcept {
 // The digits of the units of `length` bytes, which is even unless the text
 // ends with them (the last unit then takes a zero high byte).
 bool line_stream::put_units(const unsigned char* text, std::size_t length) noexcept {
-    const auto& kernel = encrypt::detail::best_kernel();
-    const auto& writer = best_digits_writer();
     while (length > 0) {
         // A writer needs room for eight digits a word, whatever it writes.
         std::size_t units = (output_size - output_used_) / 8;
@@ -62,8 +70,8 @@ bool line_stream::put_units(const unsigned char* text, std::size_t length) noexc
         units = units < word_batch ? units : word_batch;
         const std::size_t bytes = length < 2 * units ? length : 2 * units;
         units = (bytes + 1) / 2;
-        kernel.pack_transform(words_, text, bytes);
-        char* end = writer.write(output_ + output_used_, words_, static_cast<std::uint32_t>(units));
+        kernel_.pack_transform(words_, text, bytes);
+        char* end = writer_.write(output_ + output_used_, words_, static_cast<std::uint32_t>(units));
         output_used_ = static_cast<std::size_t>(end - output_);
         text += bytes;
         length -= bytes;

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kernels.hpp"
+#include "result_line.hpp"
+
 namespace encrypt::cli {
 
 struct line_stream_settings {
@@ -53,6 +56,9 @@ private:
     bool end_text(const unsigned char* text, std::size_t length) noexcept;
 
     line_stream_settings settings_;
+    // Chosen once: asking the CPU for each text would cost as much as a short text.
+    const encrypt::detail::kernel& kernel_;
+    const digits_writer& writer_;
     std::uint32_t* words_;
     unsigned char* input_;
     std::size_t input_size_;
