@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "reference.hpp"
+#include "refusing_heap.hpp"
 #include "run_tool.hpp"
 
 namespace {
@@ -21,7 +22,9 @@ namespace {
 using encrypt::test::invocation;
 using encrypt::test::output_to;
 using encrypt::test::reference_result_line;
+using encrypt::test::heap_refusal_unsupported;
 using encrypt::test::run_tool;
+using encrypt::test::run_with_heap;
 
 #ifdef _WIN32
 // Standard output is in text mode there: the runtime writes each line feed as CR LF.
@@ -270,36 +273,6 @@ TEST_P(wildcards, reach_the_tool_as_the_platform_delivers_them) {
 
 INSTANTIATE_TEST_SUITE_P(cli, wildcards, testing::ValuesIn(wildcard_cases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Why the heap cannot be made to refuse here, or nothing when it can: a
-// preloaded malloc refuses requests by size or by turn, and reports at exit
-// any block that never came back.
-std::optional<std::string> heap_refusal_unsupported() {
-#if !defined(ENCRYPT_REFUSE_MALLOC_LIBRARY)
-    return "no way to interpose the heap on this platform";
-#elif defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return "the sanitizer runtime owns malloc and cannot be interposed";
-#else
-#  if defined(__has_feature)
-#    if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return "the sanitizer runtime owns malloc and cannot be interposed";
-#    endif
-#  endif
-    if (std::getenv("ENCRYPT_TEST_WRAPPER") != nullptr) {
-        return "the wrapper would start under the refusing heap and replaces malloc itself";
-    }
-    return std::nullopt;
-#endif
-}
-
-encrypt::test::outcome run_with_heap(invocation call, const std::string& setting) {
-#if defined(ENCRYPT_REFUSE_MALLOC_LIBRARY)
-    call.environment = {"LD_PRELOAD=" ENCRYPT_REFUSE_MALLOC_LIBRARY, setting};
-#else
-    (void)setting;
-#endif
-    return run_tool(call);
-}
 
 TEST(failures, heap_refusing_any_request_is_memory_exhausted) {
     if (const auto why = heap_refusal_unsupported()) {

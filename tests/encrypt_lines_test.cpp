@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "reference.hpp"
+#include "refusing_heap.hpp"
 #include "run_tool.hpp"
 
 #ifndef _WIN32
@@ -141,18 +142,13 @@ TEST(encrypt_lines, full_disk_is_a_write_error) {
 }
 
 TEST(encrypt_lines, heap_refusing_its_memory) {
-#if !defined(ENCRYPT_REFUSE_MALLOC_LIBRARY)
-    GTEST_SKIP() << "no way to interpose the heap on this platform";
-#else
-    if (!encrypt::test::launcher().empty() || std::getenv("ENCRYPT_TEST_WRAPPER") != nullptr) {
-        GTEST_SKIP() << "a launcher would start under the refusing heap";
+    if (const auto why = encrypt::test::heap_refusal_unsupported()) {
+        GTEST_SKIP() << *why;
     }
     int refused = 0;
     for (int turn = 1; turn < 20; ++turn) {
-        auto call = lines_call({}, texts);
-        call.environment = {"LD_PRELOAD=" ENCRYPT_REFUSE_MALLOC_LIBRARY,
-                            "ENCRYPT_TEST_MALLOC_REFUSE=" + std::to_string(turn)};
-        const auto got = run_tool(call);
+        const auto got = encrypt::test::run_with_heap(
+            lines_call({}, texts), "ENCRYPT_TEST_MALLOC_REFUSE=" + std::to_string(turn));
         if (got.exit_status == 0) {
             EXPECT_TRUE(got.out == by_line(texts));
             EXPECT_EQ(got.err, "") << "after refusing request " << turn;
@@ -164,7 +160,6 @@ TEST(encrypt_lines, heap_refusing_its_memory) {
         ++refused;
     }
     EXPECT_EQ(refused, 1) << "one block holds all of the command's buffers";
-#endif
 }
 
 // A program that writes one text and waits for its line, with the pipe left

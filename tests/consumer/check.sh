@@ -45,7 +45,7 @@ if cmake -S "$consumer" -B "$work/version-2" -G Ninja -DCMAKE_PREFIX_PATH="$work
 fi
 
 echo "-- the shared library exports the two routines and nothing else"
-exported=$(nm -D --defined-only "$work/shared/prefix/lib/libencryption.so" | awk '$2 == "T" {print $3}' | sort)
+exported=$(nm -D --defined-only "$work/shared/prefix/lib/libencrypt.so" | awk '$2 == "T" {print $3}' | sort)
 expected=$(printf '%s\n' _ZN7encrypt10encryptionEPjj _ZN7encrypt11_encryptionEPKcj | sort)
 if [[ $exported != "$expected" ]]; then
     printf 'exported:\n%s\n' "$exported"
