@@ -108,7 +108,7 @@ ENCRYPT_AVX2 void pack_transform_avx2(std::uint32_t* words, const unsigned char*
         _mm_sfence();
     } else {
         for (; i + 8 <= pairs; i += 8) {
-            _mm256_store_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(words + i), pack8(text, i));
         }
     }
     pack_transform_tail(words, text, length, i);
@@ -167,7 +167,7 @@ ENCRYPT_AVX512 void pack_transform_avx512(std::uint32_t* words, const unsigned c
         _mm_sfence();
     } else {
         for (; i + 16 <= pairs; i += 16) {
-            _mm512_store_si512(words + i, pack16(text, i));
+            _mm512_storeu_si512(words + i, pack16(text, i));
         }
     }
     pack_transform_tail(words, text, length, i);
