@@ -11,10 +11,11 @@ namespace encrypt::cli {
 // `error` unless it is 0, then a line feed.
 void report(const char* program, const char* message, int error = 0) noexcept;
 
-// Standard output, written without a stdio buffer in between, so that a
-// block handed to write() leaves in one system call wherever the system takes
-// it whole (a file, or a pipe with room for it). A pipe that takes part of it
-// gets the rest in further calls.
+// Standard output. On POSIX systems it is written without a stdio buffer in
+// between, so that a block handed to write() leaves in one system call
+// wherever the system takes it whole (a file, or a pipe with room for it); a
+// pipe that takes part of it gets the rest in further calls. On Windows it
+// goes through the C runtime's stream, which turns line feeds into CR LF.
 struct standard_output {
     // The errno of the first write that failed; every write after it is
     // skipped, since nothing after a lost block can be trusted.
