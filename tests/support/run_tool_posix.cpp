@@ -55,12 +55,6 @@ std::string read_all(std::FILE* file) {
 
 }  // namespace
 
-std::string tool_path() { return ENCRYPT_TOOL_PATH; }
-
-std::string program_path(const invocation& call) {
-    return call.program.empty() ? tool_path() : call.program;
-}
-
 std::vector<std::string> launcher() {
     auto command = emulator();
     for (auto& word : wrapper()) {

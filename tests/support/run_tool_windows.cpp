@@ -65,12 +65,6 @@ std::string read_all(HANDLE file) {
 
 }  // namespace
 
-std::string tool_path() { return ENCRYPT_TOOL_PATH; }
-
-std::string program_path(const invocation& call) {
-    return call.program.empty() ? tool_path() : call.program;
-}
-
 std::vector<std::string> launcher() { return {}; }
 
 std::string delivered_argv0(const invocation& call) {
