@@ -82,15 +82,14 @@ bool reads_never_wait(int fd) {
 }
 #endif
 
-// Reads one input to its end. Returns 0, or the errno of a failed read; a
-// failed write shows in the stream's answers instead.
-int read_all(encrypt::cli::line_stream& stream, int fd, bool& write_failed) {
+// Reads one input to its end, or until a write fails (which standard output
+// keeps). Returns 0, or the errno of a failed read.
+int read_all(encrypt::cli::line_stream& stream, int fd) {
     const bool never_waits = reads_never_wait(fd);
     for (;;) {
         // Lines that are ready go out before a read that may wait, so that
         // a program talking to us through pipes gets each one at once.
         if (!never_waits && !stream.flush()) {
-            write_failed = true;
             return 0;
         }
         const long got = read_input(fd, stream.input_space(), stream.input_room());
@@ -104,7 +103,6 @@ int read_all(encrypt::cli::line_stream& stream, int fd, bool& write_failed) {
             return 0;
         }
         if (!stream.consume(static_cast<std::size_t>(got))) {
-            write_failed = true;
             return 0;
         }
     }
@@ -169,8 +167,7 @@ int main(int argc, char** argv) {
     const int input_count = files > 0 ? files : 1;
 
     bool read_failed = false;
-    bool write_failed = false;
-    for (int i = 0; i < input_count && !write_failed; ++i) {
+    for (int i = 0; i < input_count && out.error == 0; ++i) {
         const char* name = inputs[i];
         const bool is_standard_input = std::strcmp(name, "-") == 0;
         const int fd = is_standard_input ? 0 : open_input(name);
@@ -179,14 +176,14 @@ int main(int argc, char** argv) {
             read_failed = true;
             continue;
         }
-        if (const int error = read_all(stream, fd, write_failed); error != 0) {
+        if (const int error = read_all(stream, fd); error != 0) {
             encrypt::cli::report(program_name, name, error);
             read_failed = true;
         }
         // A file's last text ends with the file, whether or not a separator
         // closes it, and one that failed counts as ending where it failed.
-        if (!write_failed && !stream.end_of_input()) {
-            write_failed = true;
+        if (out.error == 0) {
+            stream.end_of_input();
         }
         if (!is_standard_input) {
             close_input(fd);
