@@ -114,7 +114,7 @@ void bm_kernel_pack(benchmark::State& state, const encrypt::detail::kernel* kern
 
 // A digits writer on words with a realistic spread of lengths: transformed
 // units, as the command prints them. Counted in bytes of words read.
-void bm_digits(benchmark::State& state, const encrypt::cli::digits_writer* writer) {
+void bm_digits(benchmark::State& state, const encrypt::detail::digits_writer* writer) {
     const auto count = static_cast<std::uint32_t>(state.range(0));
     std::vector<std::uint32_t> words(count);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -148,8 +148,8 @@ void register_benchmarks() {
             ->Arg(in_cache)
             ->Arg(in_memory);
     }
-    for (std::size_t w = 0; w < encrypt::cli::digits_writer_count; ++w) {
-        const auto* writer = &encrypt::cli::digits_writers[w];
+    for (std::size_t w = 0; w < encrypt::detail::digits_writer_count; ++w) {
+        const auto* writer = &encrypt::detail::digits_writers[w];
         if (writer->supported()) {
             benchmark::RegisterBenchmark((std::string("digits/") + writer->name).c_str(),
                                          bm_digits, writer)

@@ -10,7 +10,6 @@
 #include "result_line.hpp"
 #include "windows_arguments.hpp"
 
-
 namespace {
 
 constexpr const char* program_name = "encrypt";
@@ -58,7 +57,7 @@ int main(int argc, char** argv) {
     // pages the words already fill need no mapping again, which for a long
     // text costs more than all the arithmetic. The words move to the end of
     // the block first, out of the way of the line written from its start.
-    const std::size_t capacity = encrypt::cli::result_line_capacity(count);
+    const std::size_t capacity = encrypt::detail::result_line_capacity(count);
     const std::size_t word_bytes = std::size_t{count} * sizeof(std::uint32_t);
     char* line = capacity != 0 ? static_cast<char*>(std::realloc(words, capacity)) : nullptr;
     if (line == nullptr) {
@@ -69,7 +68,7 @@ int main(int argc, char** argv) {
     auto* moved = reinterpret_cast<std::uint32_t*>(
         line + ((capacity - word_bytes) & ~(alignof(std::uint32_t) - 1)));
     std::memmove(moved, line, word_bytes);
-    const std::size_t size = encrypt::cli::format_result_line(line, moved, count);
+    const std::size_t size = encrypt::detail::format_result_line(line, moved, count);
     encrypt::cli::standard_output out;
     out.write(line, size);
     std::free(line);

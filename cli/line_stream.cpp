@@ -2,43 +2,31 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace encrypt::cli {
 namespace {
 
-// Words transformed at a time: enough to keep the vector loops busy, small
-// enough to stay in the first-level cache between packing and printing.
-constexpr std::size_t word_batch = 2048;
 // Output gathered before it goes to the sink, when the input does not end
 // first: large writes, so that no text costs a system call of its own.
 constexpr std::size_t output_size = std::size_t{1} << 20;
 
-// The words start on a cache line, so that the kernels' vector loops cover
-// them from the first.
-constexpr std::size_t words_alignment = 64;
-
-std::uint32_t* aligned_words(void* memory) noexcept {
-    const auto address = reinterpret_cast<std::uintptr_t>(memory);
-    return reinterpret_cast<std::uint32_t*>((address + words_alignment - 1) &
-                                            ~std::uintptr_t{words_alignment - 1});
-}
+constexpr std::string_view caption = encrypt::detail::caption_text;
 
 }  // namespace
 
 std::size_t line_stream::memory_needed(std::size_t input_size) noexcept {
-    return words_alignment + word_batch * sizeof(std::uint32_t) + output_size + carry_room +
-           input_size;
+    return output_size + carry_room + input_size;
 }
 
 line_stream::line_stream(line_stream_settings settings, void* memory, std::size_t input_size,
                          sink out, void* context) noexcept
     : settings_(settings),
       kernel_(encrypt::detail::best_kernel()),
-      writer_(best_digits_writer()),
-      words_(aligned_words(memory)),
-      input_(reinterpret_cast<unsigned char*>(words_ + word_batch) + output_size),
+      writer_(encrypt::detail::best_digits_writer()),
+      input_(static_cast<unsigned char*>(memory) + output_size),
       input_size_(input_size),
-      output_(reinterpret_cast<char*>(words_ + word_batch)),
+      output_(static_cast<char*>(memory)),
       sink_(out),
       context_(context) {}
 
@@ -60,18 +48,16 @@ bool line_stream::reserve(std::size_t bytes) noexcept {
 bool line_stream::put_units(const unsigned char* text, std::size_t length) noexcept {
     while (length > 0) {
         // A writer needs room for eight digits a word, whatever it writes.
-        std::size_t units = (output_size - output_used_) / 8;
+        const std::size_t units = (output_size - output_used_) / 8;
         if (units == 0) {
             if (!flush()) {
                 return false;
             }
             continue;
         }
-        units = units < word_batch ? units : word_batch;
         const std::size_t bytes = length < 2 * units ? length : 2 * units;
-        units = (bytes + 1) / 2;
-        kernel_.pack_transform(words_, text, bytes);
-        char* end = writer_.write(output_ + output_used_, words_, static_cast<std::uint32_t>(units));
+        char* end = encrypt::detail::write_text_digits(output_ + output_used_, text, bytes, kernel_,
+                                                       writer_);
         output_used_ = static_cast<std::size_t>(end - output_);
         text += bytes;
         length -= bytes;

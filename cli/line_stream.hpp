@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "digits.hpp"
 #include "kernels.hpp"
 #include "result_line.hpp"
 
@@ -29,7 +30,7 @@ public:
     using sink = bool (*)(void* context, const char* data, std::size_t size);
 
     // Bytes of memory the stream needs for blocks of `input_size` bytes; the
-    // caller provides them (suitably aligned for words) to the constructor.
+    // caller provides them to the constructor.
     static std::size_t memory_needed(std::size_t input_size) noexcept;
 
     line_stream(line_stream_settings settings, void* memory, std::size_t input_size, sink out,
@@ -58,14 +59,13 @@ private:
     line_stream_settings settings_;
     // Chosen once: asking the CPU for each text would cost as much as a short text.
     const encrypt::detail::kernel& kernel_;
-    const digits_writer& writer_;
-    std::uint32_t* words_;
+    const encrypt::detail::digits_writer& writer_;
     unsigned char* input_;
     std::size_t input_size_;
     char* output_;
     std::size_t output_used_ = 0;
-    std::size_t carry_ = 0;     // bytes held in front of input_space()
-    bool in_text_ = false;      // the caption of the text under way is out
+    std::size_t carry_ = 0;  // bytes held in front of input_space()
+    bool in_text_ = false;   // the caption of the text under way is out
     sink sink_;
     void* context_;
 };

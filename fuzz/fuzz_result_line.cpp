@@ -34,14 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string expected = "Encrypted data in hexadecimal format: " + expected_digits + '\n';
 
     // Exactly the capacity the command allocates, so any overrun is caught.
-    const std::size_t capacity = encrypt::cli::result_line_capacity(count);
+    const std::size_t capacity = encrypt::detail::result_line_capacity(count);
     std::unique_ptr<char[]> line(new char[capacity]);
-    const std::size_t length = encrypt::cli::format_result_line(line.get(), words.data(), count);
+    const std::size_t length = encrypt::detail::format_result_line(line.get(), words.data(), count);
     check(length <= capacity);
     check(std::string(line.get(), length) == expected);
 
-    for (std::size_t w = 0; w < encrypt::cli::digits_writer_count; ++w) {
-        const auto& writer = encrypt::cli::digits_writers[w];
+    for (std::size_t w = 0; w < encrypt::detail::digits_writer_count; ++w) {
+        const auto& writer = encrypt::detail::digits_writers[w];
         if (!writer.supported()) {
             continue;
         }

@@ -80,7 +80,7 @@ const lines_case lines_cases[] = {
      "", 0},
     {"zero_bytes_with_null", {"--null"}, zero_ended,
      reference_lines(zero_ended, '\0', false, line_end), "", 0},
-    {"version", {"--version"}, "", lines_of("encrypt-lines (encrypt) 1.0.0\n"), "", 0},
+    {"version", {"--version"}, "", lines_of("encrypt-lines (encrypt) " ENCRYPT_VERSION "\n"), "", 0},
     {"unknown_long_option", {"--bogus"}, texts, "",
      lines_of("encrypt-lines: unrecognized option '--bogus'\n" + try_help), 2},
     {"unknown_short_option", {"-zq"}, texts, "",

@@ -18,7 +18,7 @@ using encrypt::test::printf_hex;
 
 std::string formatted(std::uint32_t word) {
     char buffer[8];
-    char* end = encrypt::cli::format_hex(buffer, word);
+    char* end = encrypt::detail::format_hex(buffer, word);
     return std::string(buffer, end);
 }
 
@@ -55,8 +55,8 @@ TEST(format_hex, matches_printf_for_every_digit_in_every_place) {
 // shows as skipped under its name rather than passing unseen.
 class each_digits_writer : public testing::TestWithParam<std::size_t> {
 protected:
-    static const encrypt::cli::digits_writer& writer() {
-        return encrypt::cli::digits_writers[GetParam()];
+    static const encrypt::detail::digits_writer& writer() {
+        return encrypt::detail::digits_writers[GetParam()];
     }
     void SetUp() override {
         if (!writer().supported()) {
@@ -66,9 +66,9 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(digits_writers, each_digits_writer,
-                         testing::Range(std::size_t{0}, encrypt::cli::digits_writer_count),
+                         testing::Range(std::size_t{0}, encrypt::detail::digits_writer_count),
                          [](const auto& info) {
-                             return std::string(encrypt::cli::digits_writers[info.param].name);
+                             return std::string(encrypt::detail::digits_writers[info.param].name);
                          });
 
 // What printf gives, for every count around the vector widths and words of
@@ -125,36 +125,36 @@ TEST_P(each_digits_writer, reads_each_word_before_writing_over_it) {
 }
 
 TEST(digits_writers, the_first_is_the_scalar_reference) {
-    EXPECT_STREQ(encrypt::cli::digits_writers[0].name, "scalar");
+    EXPECT_STREQ(encrypt::detail::digits_writers[0].name, "scalar");
 }
 
 TEST(result_line, is_caption_digits_and_line_feed) {
     const std::vector<std::uint32_t> words = {0x25da76d8, 0x32c8, 0, 0x7bbbdaf};
-    std::string line(encrypt::cli::result_line_capacity(4), '?');
-    line.resize(encrypt::cli::format_result_line(line.data(), words.data(), 4));
+    std::string line(encrypt::detail::result_line_capacity(4), '?');
+    line.resize(encrypt::detail::format_result_line(line.data(), words.data(), 4));
     EXPECT_EQ(line, "Encrypted data in hexadecimal format: 25da76d832c807bbbdaf\n");
 
-    std::string empty(encrypt::cli::result_line_capacity(0), '?');
-    empty.resize(encrypt::cli::format_result_line(empty.data(), nullptr, 0));
+    std::string empty(encrypt::detail::result_line_capacity(0), '?');
+    empty.resize(encrypt::detail::format_result_line(empty.data(), nullptr, 0));
     EXPECT_EQ(empty, "Encrypted data in hexadecimal format: \n");
 }
 
 TEST(result_line, fits_its_capacity_when_every_word_has_eight_digits) {
     const std::vector<std::uint32_t> words(100, 0xffffffff);
-    const std::size_t capacity = encrypt::cli::result_line_capacity(100);
+    const std::size_t capacity = encrypt::detail::result_line_capacity(100);
     std::vector<char> buffer(capacity + 1, '#');
-    EXPECT_EQ(encrypt::cli::format_result_line(buffer.data(), words.data(), 100), capacity);
+    EXPECT_EQ(encrypt::detail::format_result_line(buffer.data(), words.data(), 100), capacity);
     EXPECT_EQ(buffer[capacity], '#');
 }
 
 TEST(result_line, capacity_reports_overflow) {
-    EXPECT_EQ(encrypt::cli::result_line_capacity(0), 39u);
-    EXPECT_EQ(encrypt::cli::result_line_capacity(2), 55u);
+    EXPECT_EQ(encrypt::detail::result_line_capacity(0), 39u);
+    EXPECT_EQ(encrypt::detail::result_line_capacity(2), 55u);
     if constexpr (sizeof(std::size_t) == 4) {
-        EXPECT_EQ(encrypt::cli::result_line_capacity(0x20000000u), 0u);
-        EXPECT_EQ(encrypt::cli::result_line_capacity(0xffffffffu), 0u);
+        EXPECT_EQ(encrypt::detail::result_line_capacity(0x20000000u), 0u);
+        EXPECT_EQ(encrypt::detail::result_line_capacity(0xffffffffu), 0u);
     } else {
-        EXPECT_EQ(encrypt::cli::result_line_capacity(0xffffffffu), 39u + 8u * 0xffffffffull);
+        EXPECT_EQ(encrypt::detail::result_line_capacity(0xffffffffu), 39u + 8u * 0xffffffffull);
     }
 }
 

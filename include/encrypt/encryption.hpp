@@ -1,28 +1,21 @@
-// encrypt: a fixed, keyless word transform over text.
+// encrypt: a fixed, keyless word transform over text, and the line the
+// encrypt command prints for it. The C++ interface.
 //
 // This is NOT encryption in the security sense. There is no key, and every
 // 16-bit unit of a text can be recovered from its word by trying all 65,536
 // units. Use it only where this exact transform is wanted.
 //
-// Usable from C++11 onwards; includes nothing but <cstdint>.
+// Usable from C++11 onwards; includes nothing but <cstddef>, <cstdint> and
+// the C interface <encrypt/encrypt.h>, whose functions the line writers
+// below call. No routine keeps state, so all may run on several threads at
+// once on distinct buffers.
 #ifndef ENCRYPT_ENCRYPTION_HPP
 #define ENCRYPT_ENCRYPTION_HPP
 
+#include <cstddef>
 #include <cstdint>
 
-// The two routines are the library's only exported symbols. A shared build
-// defines ENCRYPT_SHARED for itself and its users (Windows needs to know).
-#if defined(_WIN32) && defined(ENCRYPT_SHARED)
-#  ifdef ENCRYPT_BUILDING_LIBRARY
-#    define ENCRYPT_API __declspec(dllexport)
-#  else
-#    define ENCRYPT_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__) && !defined(_WIN32)
-#  define ENCRYPT_API __attribute__((visibility("default")))
-#else
-#  define ENCRYPT_API
-#endif
+#include "encrypt.h"
 
 namespace encrypt {
 
@@ -46,6 +39,38 @@ ENCRYPT_API std::uint32_t* encryption(std::uint32_t* words, std::uint32_t count)
 // bytes does not fit in std::size_t). For length 0 nothing is allocated and
 // the result is a null pointer, which is then no error.
 ENCRYPT_API std::uint32_t* _encryption(const char* text, std::uint32_t length);
+
+// The caption that opens every result line; it ends in one space.
+constexpr char caption[] = ENCRYPT_CAPTION;
+
+// Bytes that hex() needs for a text of `length` bytes (eight digits a word
+// and a terminating zero), or 0 if std::size_t cannot hold that.
+inline std::size_t hex_capacity(std::uint32_t length) noexcept {
+    return encrypt_hex_capacity(length);
+}
+
+// Writes the digits of the text's words, printf's "%lx" for each word with no
+// separator, and a terminating zero to `out` (hex_capacity(length) bytes at
+// least), and returns the number of digits. Allocates nothing. For example:
+//     std::string digits(encrypt::hex_capacity(n), '\0');
+//     digits.resize(encrypt::hex(&digits[0], text, n));
+inline std::size_t hex(char* out, const char* text, std::uint32_t length) noexcept {
+    return encrypt_hex(out, text, length);
+}
+
+// Bytes that line() needs for a text of `length` bytes, or 0 if std::size_t
+// cannot hold that.
+inline std::size_t line_capacity(std::uint32_t length) noexcept {
+    return encrypt_line_capacity(length);
+}
+
+// Writes the line that `encrypt TEXT` writes on Linux (the caption, the
+// digits and one line feed) and a terminating zero to `out`
+// (line_capacity(length) bytes at least), and returns the line's length
+// without the zero. Allocates nothing.
+inline std::size_t line(char* out, const char* text, std::uint32_t length) noexcept {
+    return encrypt_line(out, text, length);
+}
 
 }  // namespace encrypt
 

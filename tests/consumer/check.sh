@@ -7,6 +7,7 @@ set -euo pipefail
 source_dir=$(cd "$1" && pwd)
 work=$2
 consumer=$source_dir/tests/consumer
+version=$(sed -n 's/^ *VERSION \([0-9.]*\)$/\1/p' "$source_dir/CMakeLists.txt" | head -n 1)
 rm -rf "$work"
 mkdir -p "$work"
 
@@ -26,27 +27,34 @@ for kind in static shared; do
         > "$work/$kind/consumer.log"
     cmake --build "$work/$kind/consumer" >> "$work/$kind/consumer.log"
     "$work/$kind/consumer/consumer"
+    "$work/$kind/consumer/consumer_c"
 
     echo "-- $kind library: pkg-config"
     export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
     flags=$(pkg-config --cflags --libs encrypt)
-    [[ $(pkg-config --modversion encrypt) == 1.0.0 ]]
+    [[ $(pkg-config --modversion encrypt) == "$version" ]]
     # shellcheck disable=SC2086
     c++ -std=c++11 -Wall -Wextra -Werror "$consumer/main.cpp" $flags -Wl,-rpath,"$prefix/lib" \
         -o "$work/$kind/consumer-pkg-config"
     "$work/$kind/consumer-pkg-config"
+    # A C program linked by the C compiler alone: the library needs no C++ runtime.
+    # shellcheck disable=SC2086
+    cc -std=c99 -pedantic -Wall -Wextra -Werror "$consumer/main.c" $flags -Wl,-rpath,"$prefix/lib" \
+        -o "$work/$kind/consumer-c-pkg-config"
+    "$work/$kind/consumer-c-pkg-config"
 done
 
 echo "-- a different major version is refused"
 if cmake -S "$consumer" -B "$work/version-2" -G Ninja -DCMAKE_PREFIX_PATH="$work/static/prefix" \
         -DENCRYPT_WANTED_VERSION=2.0 > "$work/version-2.log" 2>&1; then
-    echo "find_package(encrypt 2.0) accepted version 1.0.0"
+    echo "find_package(encrypt 2.0) accepted version $version"
     exit 1
 fi
 
-echo "-- the shared library exports the two routines and nothing else"
+echo "-- the shared library exports the two routines and the C interface, nothing else"
 exported=$(nm -D --defined-only "$work/shared/prefix/lib/libencrypt.so" | awk '$2 == "T" {print $3}' | sort)
-expected=$(printf '%s\n' _ZN7encrypt10encryptionEPjj _ZN7encrypt11_encryptionEPKcj | sort)
+expected=$(printf '%s\n' _ZN7encrypt10encryptionEPjj _ZN7encrypt11_encryptionEPKcj encrypt_words \
+    encrypt_text encrypt_free encrypt_hex_capacity encrypt_hex encrypt_line_capacity encrypt_line | sort)
 if [[ $exported != "$expected" ]]; then
     printf 'exported:\n%s\n' "$exported"
     exit 1

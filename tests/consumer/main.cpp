@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main() {
     std::uint32_t* words = encrypt::_encryption("abc", 3);
@@ -15,6 +16,12 @@ int main() {
     std::uint32_t unit = 0x6261;  // "ab"
     if (encrypt::encryption(&unit, 1) != &unit || unit != 0x25da76d8u) {
         std::puts("consumer: encryption gave the wrong word for 0x6261");
+        return 1;
+    }
+    char line[64];
+    if (encrypt::line_capacity(3) > sizeof line || encrypt::line(line, "abc", 3) != 51 ||
+        std::strcmp(line, "Encrypted data in hexadecimal format: 25da76d832c8\n") != 0) {
+        std::puts("consumer: line gave the wrong line for \"abc\"");
         return 1;
     }
     std::puts("consumer: ok");

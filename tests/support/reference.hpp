@@ -8,15 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "reference.h"
+
 namespace encrypt::test {
 
-// The product is taken in 64 bits and then reduced, unlike the library.
-inline std::uint32_t reference_mix(std::uint32_t v) {
-    const std::uint64_t a = (std::uint64_t{v} + 26) % 0x100000000ULL;
-    const std::uint64_t b = (std::uint64_t{v} + 5) % 0x100000000ULL;
-    const std::uint64_t p = (a * b) % 0x100000000ULL;
-    return static_cast<std::uint32_t>(p ^ (p >> 16));
-}
+inline std::uint32_t reference_mix(std::uint32_t v) { return encrypt_reference_mix(v); }
 
 // Units from an explicitly zero-padded copy of the text.
 inline std::vector<std::uint32_t> reference_encryption(const std::string& text) {

@@ -1,16 +1,13 @@
-#include "result_line.hpp"
+// The plain digits writer, the one every wider writer must match, and the
+// choice among them.
+#include "digits.hpp"
 
 #include <bit>
 #include <charconv>
 #include <cstring>
 
-#include "digits.hpp"
-
-namespace encrypt::cli {
+namespace encrypt::detail {
 namespace {
-
-using detail::digit_count;
-using detail::max_digits;
 
 // Places the eight nibbles of `word` in the eight bytes of the result, the
 // lowest nibble in the lowest byte, and turns each into its ASCII hex digit.
@@ -36,25 +33,24 @@ bool always() noexcept { return true; }
 }  // namespace
 
 const digits_writer digits_writers[] = {
-    {"scalar", detail::write_digits_scalar, always},
+    {"scalar", write_digits_scalar, always},
 #if ENCRYPT_SSE2_DIGITS
-    {"sse2", detail::write_digits_sse2, always},
+    {"sse2", write_digits_sse2, always},
 #endif
 #if ENCRYPT_AVX2_DIGITS
-    {"avx2", detail::write_digits_avx2, detail::has_avx2_digits},
+    {"avx2", write_digits_avx2, has_avx2_digits},
 #endif
 #if ENCRYPT_AVX512_DIGITS
-    {"avx512", detail::write_digits_avx512, detail::has_avx512_digits},
+    {"avx512", write_digits_avx512, has_avx512_digits},
 #endif
 };
 const std::size_t digits_writer_count = sizeof digits_writers / sizeof digits_writers[0];
 
 const digits_writer& best_digits_writer() noexcept {
-    return encrypt::detail::fastest_supported(digits_writers, digits_writer_count);
+    return fastest_supported(digits_writers, digits_writer_count);
 }
 
-char* detail::write_digits_scalar(char* out, const std::uint32_t* words,
-                                  std::uint32_t count) noexcept {
+char* write_digits_scalar(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {
     for (std::uint32_t i = 0; i < count; ++i) {
         out = format_hex(out, words[i]);
     }
@@ -75,19 +71,4 @@ char* format_hex(char* out, std::uint32_t word) noexcept {
     return out + digits;
 }
 
-std::size_t result_line_capacity(std::uint32_t count) noexcept {
-    // Every writer stores at most eight bytes per word it has reached, so no
-    // word can write past the room its longest form takes.
-    const std::uint64_t bytes = caption.size() + 1 + std::uint64_t{count} * max_digits;
-    return bytes > SIZE_MAX ? 0 : static_cast<std::size_t>(bytes);
-}
-
-std::size_t format_result_line(char* out, const std::uint32_t* words,
-                               std::uint32_t count) noexcept {
-    std::memcpy(out, caption.data(), caption.size());
-    char* end = best_digits_writer().write(out + caption.size(), words, count);
-    *end++ = '\n';
-    return static_cast<std::size_t>(end - out);
-}
-
-}  // namespace encrypt::cli
+}  // namespace encrypt::detail

@@ -8,7 +8,7 @@
 #  include <bit>
 #  include <cstring>
 
-namespace encrypt::cli::detail {
+namespace encrypt::detail {
 
 #  define ENCRYPT_AVX2_DIGITS_TARGET __attribute__((target("avx2")))
 
@@ -19,8 +19,8 @@ namespace {
 // words, since a byte shuffle cannot cross lanes. Every byte appears twice,
 // its high nibble kept in the first copy and its low nibble in the second.
 ENCRYPT_AVX2_DIGITS_TARGET inline __m256i nibbles_of_half(__m256i words_in, int which) noexcept {
-    const __m256i byte_of_digit = _mm256_setr_epi8(
-        3, 3, 2, 2, 1, 1, 0, 0, 7, 7, 6, 6, 5, 5, 4, 4, 3, 3, 2, 2, 1, 1, 0, 0, 7, 7, 6, 6, 5, 5, 4, 4);
+    const __m256i byte_of_digit = _mm256_setr_epi8(3, 3, 2, 2, 1, 1, 0, 0, 7, 7, 6, 6, 5, 5, 4, 4,
+                                                   3, 3, 2, 2, 1, 1, 0, 0, 7, 7, 6, 6, 5, 5, 4, 4);
     // 64-bit pieces 0 and 1 (words 0 to 3) or 2 and 3, one to each lane.
     const __m256i pairs = which == 0 ? _mm256_permute4x64_epi64(words_in, 0x50)
                                      : _mm256_permute4x64_epi64(words_in, 0xfa);
@@ -65,7 +65,7 @@ inline unsigned leading_zeros(std::uint32_t zero_digits) noexcept {
 // Stores one lane's two words closed up, and returns the end of them. The
 // store is 16 bytes wide whatever the digits: never past eight a word.
 ENCRYPT_AVX2_DIGITS_TARGET inline char* put_pair(char* out, __m128i digits,
-                                                std::uint32_t zero_digits) noexcept {
+                                                 std::uint32_t zero_digits) noexcept {
     const unsigned a = leading_zeros(zero_digits);
     const unsigned b = leading_zeros(zero_digits >> 8);
     const __m128i shuffle =
@@ -80,10 +80,10 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_pair(char* out, __m128i digits,
 // each 128-bit lane, two words, is closed up by one byte shuffle from a table
 // and stored, 16 bytes for every pair begun.
 ENCRYPT_AVX2_DIGITS_TARGET inline char* put_words(char* out, __m256i w,
-                                                 std::uint32_t count) noexcept {
-    const __m256i hex = _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a',
-                                         'b', 'c', 'd', 'e', 'f', '0', '1', '2', '3', '4', '5',
-                                         '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+                                                  std::uint32_t count) noexcept {
+    const __m256i hex = _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b',
+                                         'c', 'd', 'e', 'f', '0', '1', '2', '3', '4', '5', '6', '7',
+                                         '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
     for (std::uint32_t half = 0; half < 2 && 4 * half < count; ++half) {
         const __m256i nibbles = nibbles_of_half(w, static_cast<int>(half));
         const __m256i ascii = _mm256_shuffle_epi8(hex, nibbles);
@@ -96,8 +96,8 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_words(char* out, __m256i w,
                 break;
             }
             const std::uint32_t pair_zeros = zeros >> (16 * lane);
-            const __m128i digits = lane == 0 ? _mm256_castsi256_si128(ascii)
-                                             : _mm256_extracti128_si256(ascii, 1);
+            const __m128i digits =
+                lane == 0 ? _mm256_castsi256_si128(ascii) : _mm256_extracti128_si256(ascii, 1);
             out = put_pair(out, digits, pair_zeros);
             if (first + 1 == count) {
                 out -= 8 - leading_zeros(pair_zeros >> 8);  // a word short of the pair
@@ -131,10 +131,8 @@ char* write_digits_avx2(char* out, const std::uint32_t* words, std::uint32_t cou
     return out;
 }
 
-bool has_avx2_digits() noexcept {
-    return encrypt::detail::cpu_has(encrypt::detail::cpu_feature::avx2);
-}
+bool has_avx2_digits() noexcept { return cpu_has(cpu_feature::avx2); }
 
-}  // namespace encrypt::cli::detail
+}  // namespace encrypt::detail
 
 #endif  // ENCRYPT_AVX2_DIGITS

@@ -6,7 +6,7 @@
 
 #  include <bit>
 
-namespace encrypt::cli::detail {
+namespace encrypt::detail {
 
 // GCC 12 warns that the deliberately undefined pass-through vectors inside its
 // own AVX-512 intrinsics may be used uninitialized.
@@ -68,12 +68,10 @@ char* write_digits_avx512(char* out, const std::uint32_t* words, std::uint32_t c
 #  endif
 
 bool has_avx512_digits() noexcept {
-    using encrypt::detail::cpu_feature;
-    using encrypt::detail::cpu_has;
     return cpu_has(cpu_feature::avx512vbmi2) && cpu_has(cpu_feature::avx512vbmi) &&
            cpu_has(cpu_feature::avx512cd) && cpu_has(cpu_feature::avx512vl) &&
            cpu_has(cpu_feature::avx512bw);
 }
-}  // namespace encrypt::cli::detail
+}  // namespace encrypt::detail
 
 #endif  // ENCRYPT_AVX512_DIGITS

@@ -6,7 +6,7 @@
 
 #  include <cstring>
 
-namespace encrypt::cli::detail {
+namespace encrypt::detail {
 
 // Four words at a time: split every byte into its two nibbles, interleave
 // them high nibble first, put each word's byte pairs in reverse order (x86
@@ -44,6 +44,6 @@ char* write_digits_sse2(char* out, const std::uint32_t* words, std::uint32_t cou
     }
     return write_digits_scalar(out, words + i, count - i);
 }
-}  // namespace encrypt::cli::detail
+}  // namespace encrypt::detail
 
 #endif  // ENCRYPT_SSE2_DIGITS
