@@ -1,5 +1,6 @@
 // The command's result line against printf's "%lx" for every word, through
-// every digits writer this CPU can run.
+// every digits writer this CPU can run; and the C interface's digits and line
+// of the input taken as a text, in buffers of exactly their capacity.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -7,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <encrypt/encrypt.h>
+
 #include "reference.hpp"
 #include "result_line.hpp"
 
 namespace {
+
+constexpr std::size_t caption_size = sizeof ENCRYPT_CAPTION - 1;
 
 void check(bool ok) {
     if (!ok) {
@@ -50,5 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(std::string(digits.get(), static_cast<std::size_t>(end - digits.get())) ==
               expected_digits);
     }
+
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const auto text_length = static_cast<std::uint32_t>(size);
+    const std::string line_wanted = encrypt::test::reference_result_line(text, "\n");
+    std::unique_ptr<char[]> hex(new char[encrypt_hex_capacity(text_length)]);
+    const std::size_t digits = encrypt_hex(hex.get(), text.data(), text_length);
+    check(std::string(hex.get(), digits + 1) ==
+          line_wanted.substr(caption_size, line_wanted.size() - caption_size - 1) + '\0');
+    std::unique_ptr<char[]> text_line(new char[encrypt_line_capacity(text_length)]);
+    const std::size_t line_size = encrypt_line(text_line.get(), text.data(), text_length);
+    check(std::string(text_line.get(), line_size + 1) == line_wanted + '\0');
     return 0;
 }
