@@ -71,11 +71,12 @@ ${encrypt_deb_warning}")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "fixed, keyless transform of texts into words - development files
-The library behind the encrypt command: encrypt::_encryption packs a text's
-bytes into 16-bit units and transforms them into 32-bit words,
-encrypt::encryption transforms words in place. This package holds the C++
-header <encrypt/encryption.hpp>, the library for linking, the CMake package
-encrypt (target encrypt::encryption) and the pkg-config module encrypt.
+The library behind the encrypt command: it packs a text's bytes into 16-bit
+units, transforms them into 32-bit words and writes the line the command
+prints into the caller's buffer. This package holds the C header
+<encrypt/encrypt.h>, the C++ header <encrypt/encryption.hpp>, the library
+for linking, the CMake package encrypt (target encrypt::encryption) and the
+pkg-config module encrypt.
 
 ${encrypt_deb_warning}")
 
