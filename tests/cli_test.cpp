@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <random>
 #include <string>
 #include <thread>
-#include <iterator>
 #include <vector>
 
 #include "reference.hpp"
@@ -19,10 +19,10 @@
 
 namespace {
 
+using encrypt::test::heap_refusal_unsupported;
 using encrypt::test::invocation;
 using encrypt::test::output_to;
 using encrypt::test::reference_result_line;
-using encrypt::test::heap_refusal_unsupported;
 using encrypt::test::run_tool;
 using encrypt::test::run_with_heap;
 
@@ -274,6 +274,46 @@ TEST_P(wildcards, reach_the_tool_as_the_platform_delivers_them) {
 INSTANTIATE_TEST_SUITE_P(cli, wildcards, testing::ValuesIn(wildcard_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Hard command lines without wildcards: the text the command takes is
+// exactly the argument 1 that the C runtime's own start-up makes of the
+// same line, which the commands read again only to know what was quoted.
+TEST(windows_command_lines, give_the_text_the_c_runtime_gives) {
+#ifndef ENCRYPT_PRINT_ARGUMENTS_PATH
+    GTEST_SKIP() << "a command line is split by the program only on Windows; POSIX passes "
+                    "the arguments as they are";
+#else
+    const char* const command_lines[] = {
+        R"(a\\\"b)",           // backslashes before an escaped quote
+        R"("a\\" tail)",       // an even run of backslashes before the closing quote
+        R"("a""b" c)",         // a doubled quote inside quotes
+        R"(a""b c)",           // a doubled quote outside quotes
+        "x\ty z",              // a tab ends the argument
+        R"("" b)",             // an empty quoted argument
+        R"(abc\)",             // a trailing backslash
+        R"("a b"c"d e")",      // quotes in the middle of an argument
+        R"(\\\\"a b"\)",       // backslashes before an opening quote, one at the end
+        R"("""a""" b)",        // tripled quotes
+        R"("a\\\\\"b")",       // an odd run of backslashes inside quotes
+        R"("unterminated \)",  // no closing quote
+    };
+    for (const char* line : command_lines) {
+        SCOPED_TRACE(line);
+        invocation runtime;
+        runtime.program = ENCRYPT_PRINT_ARGUMENTS_PATH;
+        runtime.raw_arguments = line;
+        const auto split = run_tool(runtime);
+        ASSERT_EQ(split.exit_status, 0) << line << ": " << split.out;
+        std::string argument;
+        for (std::size_t i = 0; i + 1 < split.out.size() && split.out[i] != '\r'; i += 2) {
+            argument.push_back(static_cast<char>(std::stoi(split.out.substr(i, 2), nullptr, 16)));
+        }
+        invocation call;
+        call.raw_arguments = line;
+        expect_result(run_tool(call), reference_result_line(argument, line_end), 0);
+    }
+#endif
+}
+
 TEST(failures, heap_refusing_any_request_is_memory_exhausted) {
     if (const auto why = heap_refusal_unsupported()) {
         GTEST_SKIP() << *why;
@@ -283,14 +323,13 @@ TEST(failures, heap_refusing_any_request_is_memory_exhausted) {
     invocation call;
     call.args = {std::string(131071, 'q')};
     for (const char* limit : {"100000", "300000"}) {
-        expect_result(run_with_heap(call, std::string("ENCRYPT_TEST_MALLOC_LIMIT=") + limit), "",
-                      1, "encrypt: memory exhausted" + line_end);
+        expect_result(run_with_heap(call, std::string("ENCRYPT_TEST_MALLOC_LIMIT=") + limit), "", 1,
+                      "encrypt: memory exhausted" + line_end);
     }
     // Each request refused in turn, until one past the last the command makes.
     int refused = 0;
     for (int turn = 1; turn < 20; ++turn) {
-        const auto got =
-            run_with_heap(call, "ENCRYPT_TEST_MALLOC_REFUSE=" + std::to_string(turn));
+        const auto got = run_with_heap(call, "ENCRYPT_TEST_MALLOC_REFUSE=" + std::to_string(turn));
         if (got.exit_status == 0) {
             expect_result(got, reference_result_line(call.args[0], line_end), 0);
             break;

@@ -69,8 +69,10 @@ struct lines_case {
 
 const std::string texts = "abc\n\nc\nHello, world!\n\xff\xff\nno line feed";
 const std::string zero_ended = std::string("a\nb\0c\0\0d", 8);
+const std::string carriage_returns_before_zeros = std::string("ab\r\0\r\0c\r\n\0", 10);
 const std::string try_help = "Try 'encrypt-lines --help' for more information.\n";
 
+// clang-format off
 const lines_case lines_cases[] = {
     {"texts_of_standard_input", {}, texts, by_line(texts), "", 0},
     {"dash_is_standard_input", {"-"}, texts, by_line(texts), "", 0},
@@ -80,6 +82,11 @@ const lines_case lines_cases[] = {
      "", 0},
     {"zero_bytes_with_null", {"--null"}, zero_ended,
      reference_lines(zero_ended, '\0', false, line_end), "", 0},
+    {"option_letter_repeated", {"-zz"}, zero_ended,
+     reference_lines(zero_ended, '\0', false, line_end), "", 0},
+    // With -z a carriage return is part of the text on every platform.
+    {"z_keeps_carriage_returns", {"-z"}, carriage_returns_before_zeros,
+     reference_lines(carriage_returns_before_zeros, '\0', false, line_end), "", 0},
     {"version", {"--version"}, "", lines_of("encrypt-lines (encrypt) " ENCRYPT_VERSION "\n"), "", 0},
     {"unknown_long_option", {"--bogus"}, texts, "",
      lines_of("encrypt-lines: unrecognized option '--bogus'\n" + try_help), 2},
@@ -88,6 +95,7 @@ const lines_case lines_cases[] = {
     {"double_dash_ends_options", {"--", "-z"}, texts, "",
      lines_of("encrypt-lines: -z: No such file or directory\n"), 1},
 };
+// clang-format on
 
 void PrintTo(const lines_case& value, std::ostream* out) { *out << value.name; }
 

@@ -39,6 +39,8 @@ struct invocation {
     // Windows: put every argument in double quotes on the command line, which
     // keeps a wildcard from being expanded (POSIX passes arguments as they are).
     bool quote_arguments = false;
+    // Windows: the command line after the program, as it is, instead of args.
+    std::string raw_arguments;
 };
 
 struct outcome {

@@ -85,6 +85,9 @@ outcome run_tool(const invocation& call) {
         command_line.push_back(' ');
         command_line.append(quoted(argument, call.quote_arguments));
     }
+    if (!call.raw_arguments.empty()) {
+        command_line += " " + call.raw_arguments;
+    }
 
     // The tool's environment: ours plus the requested variables.
     std::string environment;
