@@ -1,6 +1,7 @@
 // The encrypt-lines command: for every text of its input, the line that
 // `encrypt TEXT` prints.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "line_stream.hpp"
 #include "output.hpp"
+#include "output_thread.hpp"
 #include "windows_arguments.hpp"
 
 #ifdef _WIN32
@@ -15,6 +17,7 @@
 #  include <io.h>
 #else
 #  include <fcntl.h>
+#  include <sys/mman.h>
 #  include <sys/stat.h>
 #  include <unistd.h>
 #endif
@@ -57,10 +60,8 @@ int print(std::string_view text) {
     return out.close(program_name, EXIT_SUCCESS);
 }
 
-bool to_standard_output(void* context, const char* data, std::size_t size) {
-    auto* out = static_cast<encrypt::cli::standard_output*>(context);
-    out->write(data, size);
-    return out->error == 0;
+char* to_standard_output(void* context, char* data, std::size_t size) {
+    return static_cast<encrypt::cli::output_thread*>(context)->put(data, size);
 }
 
 #ifdef _WIN32
@@ -81,6 +82,43 @@ bool reads_never_wait(int fd) {
     return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
 }
 #endif
+
+#if defined(F_SETPIPE_SZ)
+// A pipe holds 64 KiB unless asked for more, so that each block of output
+// would wake the reader sixteen times and wait for it as often: through a
+// pipe that alone made the filter 1.6 times slower than cat of its own
+// output. Asking for room for a whole output block is a hint; where the
+// system refuses (a user's pipe quota), the pipe stays as it is.
+void widen_output_pipe() {
+    struct stat status;
+    if (fstat(STDOUT_FILENO, &status) == 0 && S_ISFIFO(status.st_mode)) {
+        (void)fcntl(STDOUT_FILENO, F_SETPIPE_SZ,
+                    static_cast<int>(encrypt::cli::line_stream::output_size));
+    }
+}
+#else
+void widen_output_pipe() {}
+#endif
+
+// The stream's buffers are written for every megabyte of output and read by
+// the system at every write: backed by 2 MiB pages rather than 4 KiB ones they
+// take a fraction of the address translations, which made the filter about
+// a tenth faster into a file. Returns the first huge page boundary in
+// `block`, which has `size` bytes past it and is only ever released whole at
+// exit, so that the advice cannot reach memory the heap gives out again.
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+
+char* on_huge_pages(void* block, std::size_t size) {
+    const auto address = reinterpret_cast<std::uintptr_t>(block);
+    char* start =
+        static_cast<char*>(block) + (((address + huge_page - 1) & ~(huge_page - 1)) - address);
+#if defined(MADV_HUGEPAGE)
+    (void)madvise(start, size, MADV_HUGEPAGE);  // a hint; small pages otherwise
+#else
+    (void)size;
+#endif
+    return start;
+}
 
 // Reads one input to its end, or until a write fails (which standard output
 // keeps). Returns 0, or the errno of a failed read.
@@ -154,20 +192,30 @@ int main(int argc, char** argv) {
         settings.drop_carriage_return = false;
     }
 
-    void* memory = std::malloc(encrypt::cli::line_stream::memory_needed(block_size));
+    // One block for the stream and the writer's spare output buffers, in
+    // whole huge pages of its own.
+    using encrypt::cli::line_stream;
+    const std::size_t stream_memory = line_stream::memory_needed(block_size);
+    const std::size_t buffers = stream_memory + encrypt::cli::output_thread::spare_buffers *
+                                                    line_stream::output_buffer_size;
+    const std::size_t pages = (buffers + huge_page - 1) & ~(huge_page - 1);
+    void* memory = std::malloc(pages + huge_page);
     if (memory == nullptr) {
         encrypt::cli::report(program_name, "memory exhausted");
         return EXIT_FAILURE;
     }
+    char* const start = on_huge_pages(memory, pages);
+    widen_output_pipe();
     encrypt::cli::standard_output out;
-    encrypt::cli::line_stream stream(settings, memory, block_size, to_standard_output, &out);
+    encrypt::cli::output_thread writer(out, start + stream_memory, line_stream::output_buffer_size);
+    encrypt::cli::line_stream stream(settings, start, block_size, to_standard_output, &writer);
     static char standard_input[] = "-";
     char* only_input[] = {standard_input};
     char** inputs = files > 0 ? argv + 1 : only_input;
     const int input_count = files > 0 ? files : 1;
 
     bool read_failed = false;
-    for (int i = 0; i < input_count && out.error == 0; ++i) {
+    for (int i = 0; i < input_count && !writer.failed(); ++i) {
         const char* name = inputs[i];
         const bool is_standard_input = std::strcmp(name, "-") == 0;
         const int fd = is_standard_input ? 0 : open_input(name);
@@ -182,13 +230,14 @@ int main(int argc, char** argv) {
         }
         // A file's last text ends with the file, whether or not a separator
         // closes it, and one that failed counts as ending where it failed.
-        if (out.error == 0) {
+        if (!writer.failed()) {
             stream.end_of_input();
         }
         if (!is_standard_input) {
             close_input(fd);
         }
     }
+    writer.finish();
     std::free(memory);
     return out.close(program_name, read_failed ? EXIT_FAILURE : EXIT_SUCCESS);
 }

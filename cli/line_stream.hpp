@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "digits.hpp"
-#include "kernels.hpp"
 #include "result_line.hpp"
 
 namespace encrypt::cli {
@@ -26,8 +25,19 @@ struct line_stream_settings {
 // follow) waits for the next block.
 class line_stream {
 public:
-    // Where the output goes: returns false when it failed, which ends the work.
-    using sink = bool (*)(void* context, const char* data, std::size_t size);
+    // Output gathered before it goes to the sink, when the input does not
+    // end first: large writes, so that no text costs a system call of its own.
+    static constexpr std::size_t output_size = std::size_t{1} << 20;
+
+    // Bytes of an output buffer: the output and the padding that the digits
+    // writers may store past it.
+    static constexpr std::size_t output_buffer_size = output_size + encrypt::detail::text_padding;
+
+    // Where the output goes: takes `size` bytes at `data`, and returns the
+    // buffer of output_buffer_size bytes to go on in (`data` again, or
+    // another while `data` is still being written), or null when it failed,
+    // which ends the work.
+    using sink = char* (*)(void* context, char* data, std::size_t size);
 
     // Bytes of memory the stream needs for blocks of `input_size` bytes; the
     // caller provides them to the constructor.
@@ -53,12 +63,13 @@ private:
     static constexpr std::size_t carry_room = 2;
 
     bool reserve(std::size_t bytes) noexcept;
+    // Puts out the caption of the next text.
+    bool begin_text() noexcept;
     bool put_units(const unsigned char* text, std::size_t length) noexcept;
     bool end_text(const unsigned char* text, std::size_t length) noexcept;
 
     line_stream_settings settings_;
     // Chosen once: asking the CPU for each text would cost as much as a short text.
-    const encrypt::detail::kernel& kernel_;
     const encrypt::detail::digits_writer& writer_;
     unsigned char* input_;
     std::size_t input_size_;

@@ -18,9 +18,9 @@ void check(bool ok) {
     }
 }
 
-bool into_string(void* context, const char* data, std::size_t size) {
+char* into_string(void* context, char* data, std::size_t size) {
     static_cast<std::string*>(context)->append(data, size);
-    return true;
+    return data;
 }
 
 }  // namespace

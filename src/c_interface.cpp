@@ -19,9 +19,8 @@ std::size_t capacity_for(std::uint32_t length, std::size_t extra) noexcept {
 }
 
 char* write_digits(char* out, const char* text, std::uint32_t length) noexcept {
-    return encrypt::detail::write_text_digits(out, reinterpret_cast<const unsigned char*>(text),
-                                              length, encrypt::detail::best_kernel(),
-                                              encrypt::detail::best_digits_writer());
+    return encrypt::detail::best_digits_writer().write_text(
+        out, reinterpret_cast<const unsigned char*>(text), length);
 }
 
 constexpr std::size_t caption_size = encrypt::detail::caption_text.size();

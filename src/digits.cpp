@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "kernels.hpp"
+
 namespace encrypt::detail {
 namespace {
 
@@ -30,18 +32,44 @@ constexpr std::uint64_t byteswap64(std::uint64_t x) noexcept {
 
 bool always() noexcept { return true; }
 
+// Words packed at a time by the writers without a text step of their own:
+// enough to keep the vector loops busy, few enough to stay in the
+// first-level cache between packing and writing.
+constexpr std::size_t text_batch_words = 2048;
+
+// The text packed a batch at a time by the fastest kernel, then written.
+template <char* (*write)(char*, const std::uint32_t*, std::uint32_t) noexcept>
+char* write_text_batched(char* out, const unsigned char* text, std::size_t length) noexcept {
+    const kernel& packer = best_kernel();
+    // Aligned, so that the kernels' vector loops cover the batch from its start.
+    alignas(64) std::uint32_t words[text_batch_words];
+    while (length > 0) {
+        const std::size_t bytes = length < 2 * text_batch_words ? length : 2 * text_batch_words;
+        packer.pack_transform(words, text, bytes);
+        out = write(out, words, static_cast<std::uint32_t>(bytes / 2 + (bytes & 1u)));
+        text += bytes;
+        length -= bytes;
+    }
+    return out;
+}
+
 }  // namespace
 
 const digits_writer digits_writers[] = {
-    {"scalar", write_digits_scalar, always},
+    {"scalar", write_digits_scalar, write_text_batched<write_digits_scalar>,
+     write_text_batched<write_digits_scalar>, always},
 #if ENCRYPT_SSE2_DIGITS
-    {"sse2", write_digits_sse2, always},
+    {"sse2", write_digits_sse2, write_text_batched<write_digits_sse2>,
+     write_text_batched<write_digits_sse2>, always},
 #endif
 #if ENCRYPT_AVX2_DIGITS
-    {"avx2", write_digits_avx2, has_avx2_digits},
+    {"avx2", write_digits_avx2, write_text_digits_avx2, write_padded_text_digits_avx2,
+     has_avx2_digits},
 #endif
 #if ENCRYPT_AVX512_DIGITS
-    {"avx512", write_digits_avx512, has_avx512_digits},
+    // Its masked loads and stores need no padding.
+    {"avx512", write_digits_avx512, write_text_digits_avx512, write_text_digits_avx512,
+     has_avx512_digits},
 #endif
 };
 const std::size_t digits_writer_count = sizeof digits_writers / sizeof digits_writers[0];

@@ -49,11 +49,23 @@ char* format_hex(char* out, std::uint32_t word) noexcept;
 // whole vectors), but never past out + 8 * count: room for eight digits a
 // word is all it needs. Nor does it store at or past out + 8 * k before it
 // has read word k, so the words may lie in the output's own buffer.
+//
+// write_text() writes the digits of a text's words, as the kernels make them
+// (its bytes in pairs, an odd last byte with a zero high byte): what write()
+// gives for them, with no word array in between. It reads no byte past the
+// text and stores none past out + 8 * units, a unit for every two bytes
+// begun. write_padded_text() does the same where the caller has made sure
+// that text_padding bytes past the text may be read and as many past the
+// room written, which spares a short text's last bytes a copy of their own.
 struct digits_writer {
     const char* name;
     char* (*write)(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;
+    char* (*write_text)(char* out, const unsigned char* text, std::size_t length) noexcept;
+    char* (*write_padded_text)(char* out, const unsigned char* text, std::size_t length) noexcept;
     bool (*supported)() noexcept;
 };
+
+inline constexpr std::size_t text_padding = 64;
 extern const digits_writer digits_writers[];
 extern const std::size_t digits_writer_count;
 
@@ -68,10 +80,14 @@ char* write_digits_sse2(char* out, const std::uint32_t* words, std::uint32_t cou
 #endif
 #if ENCRYPT_AVX2_DIGITS
 char* write_digits_avx2(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;
+char* write_text_digits_avx2(char* out, const unsigned char* text, std::size_t length) noexcept;
+char* write_padded_text_digits_avx2(char* out, const unsigned char* text,
+                                    std::size_t length) noexcept;
 bool has_avx2_digits() noexcept;
 #endif
 #if ENCRYPT_AVX512_DIGITS
 char* write_digits_avx512(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;
+char* write_text_digits_avx512(char* out, const unsigned char* text, std::size_t length) noexcept;
 bool has_avx512_digits() noexcept;
 #endif
 

@@ -8,6 +8,8 @@
 #  include <bit>
 #  include <cstring>
 
+#  include "simd_mix.hpp"
+
 namespace encrypt::detail {
 
 #  define ENCRYPT_AVX2_DIGITS_TARGET __attribute__((target("avx2")))
@@ -107,6 +109,73 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_words(char* out, __m256i w,
     return out;
 }
 
+// All eight words of `w` closed up at `out`, with no branch on their
+// digits: four 16-byte stores, 64 bytes whatever the digits. Returns the end
+// of the eighth word's digits, and sets ends[k] to the end of word k's if
+// asked. Each word's digit count comes from comparisons of all eight at
+// once, and from them each pair's shuffle and length, so that the stores
+// wait on no count made one word at a time.
+template <bool set_ends>
+ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w, char** ends) noexcept {
+    // Each word's bytes most significant first, then its nibbles in order:
+    // a 128-bit lane of `first` holds the digits of words 0 and 1 (4 and 5
+    // in the upper lane), one of `second` those of words 2 and 3 (6 and 7).
+    const __m256i reversed = _mm256_shuffle_epi8(
+        w, _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2, 1, 0, 7, 6,
+                            5, 4, 11, 10, 9, 8, 15, 14, 13, 12));
+    const __m256i low_nibbles = _mm256_set1_epi8(0x0f);
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(reversed, 4), low_nibbles);
+    const __m256i low = _mm256_and_si256(reversed, low_nibbles);
+    const __m256i hex = _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b',
+                                         'c', 'd', 'e', 'f', '0', '1', '2', '3', '4', '5', '6', '7',
+                                         '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+    const __m256i first = _mm256_shuffle_epi8(hex, _mm256_unpacklo_epi8(high, low));
+    const __m256i second = _mm256_shuffle_epi8(hex, _mm256_unpackhi_epi8(high, low));
+
+    // Digits of each word: 1, plus one for every power of 16 it reaches
+    // (unsigned comparisons, made signed by flipping the top bit).
+    const __m256i biased = _mm256_xor_si256(w, _mm256_set1_epi32(static_cast<int>(0x80000000u)));
+    __m256i digits = _mm256_set1_epi32(1);
+    for (std::uint32_t limit = 0xf; limit != 0xffffffffu; limit = limit << 4 | 0xf) {
+        const __m256i reached =
+            _mm256_cmpgt_epi32(biased, _mm256_set1_epi32(static_cast<int>(limit ^ 0x80000000u)));
+        digits = _mm256_sub_epi32(digits, reached);
+    }
+    // Per pair of words (a 64-bit lane): the byte offset of its shuffle,
+    // 16 * (8 * zeros of the first + zeros of the second), and its length.
+    const __m256i zeros = _mm256_sub_epi32(_mm256_set1_epi32(8), digits);
+    const __m256i low_word = _mm256_set1_epi64x(0xffffffff);
+    const __m256i shuffle_at =
+        _mm256_slli_epi64(_mm256_add_epi64(_mm256_slli_epi64(_mm256_and_si256(zeros, low_word), 3),
+                                           _mm256_srli_epi64(zeros, 32)),
+                          4);
+    const __m256i pair_length =
+        _mm256_add_epi64(_mm256_and_si256(digits, low_word), _mm256_srli_epi64(digits, 32));
+    alignas(32) std::uint64_t offsets[4];
+    alignas(32) std::uint64_t lengths[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(offsets), shuffle_at);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lengths), pair_length);
+    alignas(32) std::uint32_t counts[8];
+    if constexpr (set_ends) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(counts), digits);
+    }
+    const auto* shuffles = reinterpret_cast<const unsigned char*>(pair_shuffles.data());
+    const __m128i pairs[4] = {_mm256_castsi256_si128(first), _mm256_castsi256_si128(second),
+                              _mm256_extracti128_si256(first, 1),
+                              _mm256_extracti128_si256(second, 1)};
+    for (int pair = 0; pair < 4; ++pair) {
+        const __m128i shuffle =
+            _mm_load_si128(reinterpret_cast<const __m128i*>(shuffles + offsets[pair]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(pairs[pair], shuffle));
+        if constexpr (set_ends) {
+            ends[2 * pair] = out + counts[2 * pair];
+            ends[2 * pair + 1] = out + lengths[pair];
+        }
+        out += lengths[pair];
+    }
+    return out;
+}
+
 }  // namespace
 
 // Eight words a step; the last few go through one more step from a copy of
@@ -116,7 +185,8 @@ ENCRYPT_AVX2_DIGITS_TARGET
 char* write_digits_avx2(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {
     std::uint32_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        out = put_words(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)), 8);
+        out = put_eight<false>(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)),
+                               nullptr);
     }
     if (i < count) {
         alignas(32) std::uint32_t rest[8] = {};
@@ -127,6 +197,59 @@ char* write_digits_avx2(char* out, const std::uint32_t* words, std::uint32_t cou
         const auto length = static_cast<std::size_t>(end - digits);
         std::memcpy(out, digits, length);
         out += length;
+    }
+    return out;
+}
+
+// Sixteen text bytes a step, packed, transformed and written in registers.
+// The last few bytes are copied out first, so that nothing past the text is
+// read; of their words an even number is stored as pairs, and an odd last
+// one alone, so that nothing past their room is written.
+ENCRYPT_AVX2_DIGITS_TARGET
+char* write_text_digits_avx2(char* out, const unsigned char* text, std::size_t length) noexcept {
+    for (; length >= 16; text += 16, length -= 16) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+        out = put_eight<false>(out, mix8(_mm256_cvtepu16_epi32(units)), nullptr);
+    }
+    if (length > 0) {
+        alignas(16) unsigned char rest[16] = {};
+        std::memcpy(rest, text, length);
+        const __m256i w =
+            mix8(_mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(rest))));
+        const auto units = static_cast<std::uint32_t>((length + 1) / 2);
+        out = put_words(out, w, units & ~1u);
+        if ((units & 1u) != 0) {
+            alignas(32) std::uint32_t words[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(words), w);
+            out = format_hex(out, words[units - 1]);
+        }
+    }
+    return out;
+}
+
+// As write_text_digits_avx2, but the last few bytes are loaded in place
+// with those past the text cleared, and all eight words of the last step
+// are written, with no branch on how many are the text's: the padding takes
+// what lies past the text and past the room.
+ENCRYPT_AVX2_DIGITS_TARGET
+char* write_padded_text_digits_avx2(char* out, const unsigned char* text,
+                                    std::size_t length) noexcept {
+    static_assert(text_padding >= 64, "a vector of text bytes, and eight words' digits");
+    alignas(32) static constexpr unsigned char ones_then_zeros[32] = {
+        0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+        0xff, 0xff, 0xff, 0xff, 0xff, 0,    0,    0,    0,    0,    0};
+    for (; length >= 16; text += 16, length -= 16) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+        out = put_eight<false>(out, mix8(_mm256_cvtepu16_epi32(units)), nullptr);
+    }
+    if (length > 0) {
+        const __m128i present =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(ones_then_zeros + 16 - length));
+        const __m128i units =
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)), present);
+        char* ends[8];
+        put_eight<true>(out, mix8(_mm256_cvtepu16_epi32(units)), ends);
+        out = ends[(length - 1) / 2];
     }
     return out;
 }

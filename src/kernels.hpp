@@ -1,13 +1,30 @@
 // Internal to the library, its tests, benchmarks and fuzz targets.
 //
-// Each kernel is one way of computing the same two loops. `plain` is the
-// reference that every other kernel must match bit for bit; the others use
-// wider instructions and are only chosen where the CPU has them.
+// Each kernel is one way of computing the same two loops, one source file
+// per instruction set (kernels_*.cpp), chosen among in kernels.cpp. `plain`
+// is the reference that every other kernel must match bit for bit; the
+// others use wider instructions and are only chosen where the CPU has them.
 #ifndef ENCRYPT_SRC_KERNELS_HPP
 #define ENCRYPT_SRC_KERNELS_HPP
 
 #include <cstddef>
 #include <cstdint>
+
+#include "cpu_features.hpp"
+
+// The wide kernels need GCC or Clang on x86 (for target attributes and
+// run-time CPU checks), and a build that allows their instruction set.
+// Elsewhere the plain loop is all there is.
+#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 2
+#  define ENCRYPT_AVX2_KERNELS 1
+#else
+#  define ENCRYPT_AVX2_KERNELS 0
+#endif
+#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 3
+#  define ENCRYPT_AVX512_KERNELS 1
+#else
+#  define ENCRYPT_AVX512_KERNELS 0
+#endif
 
 namespace encrypt::detail {
 
@@ -15,6 +32,11 @@ namespace encrypt::detail {
 constexpr std::uint32_t mix(std::uint32_t v) noexcept {
     const std::uint32_t p = (v + 26u) * (v + 5u);
     return p ^ (p >> 16);
+}
+
+// The unit of bytes lo and hi: lo is the low byte.
+constexpr std::uint32_t unit(unsigned char lo, unsigned char hi) noexcept {
+    return static_cast<std::uint32_t>(lo) | (static_cast<std::uint32_t>(hi) << 8);
 }
 
 struct kernel {
@@ -36,6 +58,44 @@ extern const std::size_t kernel_count;
 const kernel& plain_kernel() noexcept;
 // The fastest kernel this CPU supports.
 const kernel& best_kernel() noexcept;
+
+// The plain loops, which the wide kernels finish with.
+void transform_plain(std::uint32_t* words, std::size_t count) noexcept;
+// The units from pair `first` on, and for an odd length the last byte
+// alone, whose high byte is the text's terminator.
+void pack_transform_tail(std::uint32_t* words, const unsigned char* text, std::size_t length,
+                         std::size_t first) noexcept;
+
+// Word arrays from this size on leave the caches anyway. The pack kernels
+// write them with non-temporal stores, around the caches, which spares
+// reading every line of the fresh array in before writing it.
+inline constexpr std::size_t streaming_threshold = std::size_t{8} << 20;
+
+// Where the vector loops start: the first index from which words + index is
+// aligned to `alignment` bytes (the words before it go one at a time), or
+// `count` if there is none. A vector that straddles two cache lines costs two
+// accesses, and a heap block's vectors would do so every other time;
+// streaming stores take aligned addresses only.
+inline std::size_t aligned_start(const std::uint32_t* words, std::size_t count,
+                                 std::size_t alignment) noexcept {
+    const auto misalignment = reinterpret_cast<std::uintptr_t>(words) & (alignment - 1);
+    const std::size_t start =
+        misalignment == 0 ? 0 : (alignment - misalignment) / sizeof(std::uint32_t);
+    return start < count ? start : count;
+}
+
+#if ENCRYPT_AVX2_KERNELS
+void transform_avx2(std::uint32_t* words, std::size_t count) noexcept;
+void pack_transform_avx2(std::uint32_t* words, const unsigned char* text,
+                         std::size_t length) noexcept;
+bool has_avx2() noexcept;
+#endif
+#if ENCRYPT_AVX512_KERNELS
+void transform_avx512(std::uint32_t* words, std::size_t count) noexcept;
+void pack_transform_avx512(std::uint32_t* words, const unsigned char* text,
+                           std::size_t length) noexcept;
+bool has_avx512() noexcept;
+#endif
 
 }  // namespace encrypt::detail
 

@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "digits.hpp"
-#include "kernels.hpp"
 
 namespace encrypt::detail {
 
@@ -26,13 +25,6 @@ std::size_t result_line_capacity(std::uint32_t count) noexcept;
 // out + caption_text.size() + 8 * k (see digits_writer), so that a line can
 // be made in the words' own block.
 std::size_t format_result_line(char* out, const std::uint32_t* words, std::uint32_t count) noexcept;
-
-// Writes the digits of the `length` bytes of text at `out`, which has room
-// for eight bytes a unit, and returns the end of them: the text is packed
-// and transformed a cache-sized batch of words at a time, so nothing is
-// allocated whatever its length. An odd last byte takes a zero high byte.
-char* write_text_digits(char* out, const unsigned char* text, std::size_t length,
-                        const kernel& kernel, const digits_writer& writer) noexcept;
 
 }  // namespace encrypt::detail
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -121,6 +122,43 @@ TEST_P(each_digits_writer, reads_each_word_before_writing_over_it) {
         std::memcpy(in_place, words.data(), 4 * count);
         char* end = writer().write(out, in_place, count);
         ASSERT_EQ(std::string(out, end), expected) << count << " words";
+    }
+}
+
+// A text's digits straight from its bytes: every length around the vector
+// widths and past a batch of words, the text at every alignment, and no
+// byte stored before the output or past eight a unit.
+TEST_P(each_digits_writer, writes_a_texts_digits_as_the_reference_does) {
+    std::mt19937 random(11);
+    std::string bytes(20001 + 32, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random());
+    }
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length <= 100; ++length) {
+        lengths.push_back(length);
+    }
+    lengths.insert(lengths.end(), {4095, 4096, 4097, 20001});
+    std::vector<char> buffer;
+    for (const std::size_t length : lengths) {
+        for (std::size_t offset = 0; offset < 32; offset += (length <= 100 ? 1 : 13)) {
+            const std::string text = bytes.substr(offset, length);
+            std::string expected;
+            for (const std::uint32_t word : encrypt::test::reference_encryption(text)) {
+                expected += printf_hex(word);
+            }
+            const std::size_t room = 8 * (length / 2 + length % 2);
+            buffer.assign(room + 2, '#');
+            char* out = buffer.data() + 1;
+            // A block that ends with the text, so that a read past it shows
+            // under the sanitizers and valgrind.
+            std::unique_ptr<unsigned char[]> block(new unsigned char[offset + length]);
+            std::memcpy(block.get() + offset, text.data(), length);
+            char* end = writer().write_text(out, block.get() + offset, length);
+            ASSERT_EQ(std::string(out, end), expected) << length << " bytes at offset " << offset;
+            ASSERT_EQ(buffer.front(), '#');
+            ASSERT_EQ(out[room], '#') << "wrote past its room: " << length << " bytes";
+        }
     }
 }
 
