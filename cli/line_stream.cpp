@@ -17,7 +17,8 @@ constexpr std::string_view caption = encrypt::detail::caption_text;
 // The separators of a block, in order. Most texts are short, and memchr's
 // set-up would cost as much as a short text's scan: the block is compared 64
 // bytes a step instead, each step giving a bit for every separator, which
-// may read up to 63 bytes past the block (its padding holds them).
+// may read up to 63 bytes past the block (its padding holds them), and
+// masks off what it finds there.
 class separators {
 public:
     separators(const unsigned char* from, const unsigned char* end,
@@ -35,11 +36,19 @@ public:
         }
         const unsigned char* at = chunk_ + std::countr_zero(found_);
         found_ &= found_ - 1;
-        return at < end_ ? at : nullptr;
+        return at;
     }
 
 private:
+    // The separators of the 64 bytes at `chunk` that lie before the end:
+    // what lies past it is never looked at, not even by a branch.
     std::uint64_t found_in(const unsigned char* chunk) const noexcept {
+        const auto before_end = static_cast<std::size_t>(end_ - chunk);
+        const std::uint64_t found = all_found_in(chunk);
+        return before_end >= 64 ? found : found & ((std::uint64_t{1} << before_end) - 1);
+    }
+
+    std::uint64_t all_found_in(const unsigned char* chunk) const noexcept {
 #if defined(__SSE2__)
         const __m128i wanted = _mm_set1_epi8(static_cast<char>(separator_));
         std::uint64_t found = 0;

@@ -2,6 +2,14 @@
 
 namespace encrypt::cli {
 
+#ifndef _WIN32
+namespace {
+
+constexpr std::size_t writer_stack = std::size_t{256} << 10;
+
+}  // namespace
+#endif
+
 #ifdef _WIN32
 output_thread::output_thread(standard_output& out, char*, std::size_t) noexcept : out_(out) {}
 
@@ -19,7 +27,14 @@ output_thread::output_thread(standard_output& out, char* spares, std::size_t buf
     for (int i = 0; i < spare_buffers; ++i) {
         free_[free_count_++] = spares + static_cast<std::size_t>(i) * buffer_size;
     }
-    started_ = pthread_create(&thread_, nullptr, run, this) == 0;
+    // The writer needs little stack: a small one keeps the process within
+    // the few megabytes it is known for.
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) == 0) {
+        (void)pthread_attr_setstacksize(&attributes, writer_stack);
+        started_ = pthread_create(&thread_, &attributes, run, this) == 0;
+        pthread_attr_destroy(&attributes);
+    }
 }
 
 void* output_thread::run(void* self) noexcept {
