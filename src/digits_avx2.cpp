@@ -111,12 +111,12 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_words(char* out, __m256i w,
 
 // All eight words of `w` closed up at `out`, with no branch on their
 // digits: four 16-byte stores, 64 bytes whatever the digits. Returns the end
-// of the eighth word's digits, and sets ends[k] to the end of word k's if
-// asked. Each word's digit count comes from comparisons of all eight at
-// once, and from them each pair's shuffle and length, so that the stores
-// wait on no count made one word at a time.
-template <bool set_ends>
-ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w, char** ends) noexcept {
+// of the digits of all eight words or, if `partial`, of the first `count`. Each word's digit count
+// comes from comparisons of all eight at once, and from them each pair's shuffle and length, so
+// that the stores wait on no count made one word at a time.
+template <bool partial>
+ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w,
+                                                  std::uint32_t count = 8) noexcept {
     // Each word's bytes most significant first, then its nibbles in order:
     // a 128-bit lane of `first` holds the digits of words 0 and 1 (4 and 5
     // in the upper lane), one of `second` those of words 2 and 3 (6 and 7).
@@ -155,9 +155,17 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w, char** e
     alignas(32) std::uint64_t lengths[4];
     _mm256_store_si256(reinterpret_cast<__m256i*>(offsets), shuffle_at);
     _mm256_store_si256(reinterpret_cast<__m256i*>(lengths), pair_length);
-    alignas(32) std::uint32_t counts[8];
-    if constexpr (set_ends) {
-        _mm256_store_si256(reinterpret_cast<__m256i*>(counts), digits);
+    // The end of the first `count` words' digits: their digits summed.
+    char* end = nullptr;
+    if constexpr (partial) {
+        const __m256i wanted = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)),
+                                                  _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        __m256i sum = _mm256_and_si256(digits, wanted);
+        sum = _mm256_add_epi32(sum, _mm256_srli_si256(sum, 8));
+        sum = _mm256_add_epi32(sum, _mm256_srli_si256(sum, 4));
+        const __m128i total =
+            _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+        end = out + _mm_cvtsi128_si32(total);
     }
     const auto* shuffles = reinterpret_cast<const unsigned char*>(pair_shuffles.data());
     const __m128i pairs[4] = {_mm256_castsi256_si128(first), _mm256_castsi256_si128(second),
@@ -167,11 +175,10 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w, char** e
         const __m128i shuffle =
             _mm_load_si128(reinterpret_cast<const __m128i*>(shuffles + offsets[pair]));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(pairs[pair], shuffle));
-        if constexpr (set_ends) {
-            ends[2 * pair] = out + counts[2 * pair];
-            ends[2 * pair + 1] = out + lengths[pair];
-        }
         out += lengths[pair];
+    }
+    if constexpr (partial) {
+        return end;
     }
     return out;
 }
@@ -185,8 +192,8 @@ ENCRYPT_AVX2_DIGITS_TARGET
 char* write_digits_avx2(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {
     std::uint32_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        out = put_eight<false>(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)),
-                               nullptr);
+        out =
+            put_eight<false>(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)));
     }
     if (i < count) {
         alignas(32) std::uint32_t rest[8] = {};
@@ -209,7 +216,7 @@ ENCRYPT_AVX2_DIGITS_TARGET
 char* write_text_digits_avx2(char* out, const unsigned char* text, std::size_t length) noexcept {
     for (; length >= 16; text += 16, length -= 16) {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-        out = put_eight<false>(out, mix8(_mm256_cvtepu16_epi32(units)), nullptr);
+        out = put_eight<false>(out, mix8(_mm256_cvtepu16_epi32(units)));
     }
     if (length > 0) {
         alignas(16) unsigned char rest[16] = {};
@@ -240,16 +247,15 @@ char* write_padded_text_digits_avx2(char* out, const unsigned char* text,
         0xff, 0xff, 0xff, 0xff, 0xff, 0,    0,    0,    0,    0,    0};
     for (; length >= 16; text += 16, length -= 16) {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-        out = put_eight<false>(out, mix8(_mm256_cvtepu16_epi32(units)), nullptr);
+        out = put_eight<false>(out, mix8(_mm256_cvtepu16_epi32(units)));
     }
     if (length > 0) {
         const __m128i present =
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(ones_then_zeros + 16 - length));
         const __m128i units =
             _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)), present);
-        char* ends[8];
-        put_eight<true>(out, mix8(_mm256_cvtepu16_epi32(units)), ends);
-        out = ends[(length - 1) / 2];
+        out = put_eight<true>(out, mix8(_mm256_cvtepu16_epi32(units)),
+                              static_cast<std::uint32_t>((length + 1) / 2));
     }
     return out;
 }
