@@ -220,18 +220,23 @@ int main(int argc, char** argv) {
         const bool is_standard_input = std::strcmp(name, "-") == 0;
         const int fd = is_standard_input ? 0 : open_input(name);
         if (fd < 0) {
-            encrypt::cli::report(program_name, name, errno);
+            const int error = errno;
+            // The lines before go out first, where both streams share a terminal.
+            (void)writer.failed();
+            encrypt::cli::report(program_name, name, error);
             read_failed = true;
             continue;
         }
-        if (const int error = read_all(stream, fd); error != 0) {
-            encrypt::cli::report(program_name, name, error);
-            read_failed = true;
-        }
+        const int error = read_all(stream, fd);
         // A file's last text ends with the file, whether or not a separator
         // closes it, and one that failed counts as ending where it failed.
         if (!writer.failed()) {
             stream.end_of_input();
+        }
+        if (error != 0) {
+            (void)writer.failed();
+            encrypt::cli::report(program_name, name, error);
+            read_failed = true;
         }
         if (!is_standard_input) {
             close_input(fd);

@@ -23,7 +23,9 @@ add_custom_target(encrypt_debian_files ALL DEPENDS ${encrypt_compressed})
 
 install(FILES ${encrypt_deb_files}/encrypt.1.gz ${encrypt_deb_files}/encrypt-lines.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/encrypt COMPONENT tool)
+install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/encrypt
+    COMPONENT tool)
+install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/encrypt COMPONENT tool)
 
 set(encrypt_deb_components tool development)
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME encrypt)
