@@ -132,15 +132,18 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w,
     const __m256i first = _mm256_shuffle_epi8(hex, _mm256_unpacklo_epi8(high, low));
     const __m256i second = _mm256_shuffle_epi8(hex, _mm256_unpackhi_epi8(high, low));
 
-    // Digits of each word: 1, plus one for every power of 16 it reaches
-    // (unsigned comparisons, made signed by flipping the top bit).
-    const __m256i biased = _mm256_xor_si256(w, _mm256_set1_epi32(static_cast<int>(0x80000000u)));
-    __m256i digits = _mm256_set1_epi32(1);
-    for (std::uint32_t limit = 0xf; limit != 0xffffffffu; limit = limit << 4 | 0xf) {
-        const __m256i reached =
-            _mm256_cmpgt_epi32(biased, _mm256_set1_epi32(static_cast<int>(limit ^ 0x80000000u)));
-        digits = _mm256_sub_epi32(digits, reached);
-    }
+    // Digits of each word, (bit length + 3) / 4, from the exponent of the
+    // word made a float. Only its highest bit and those with a zero above
+    // them are kept first, so that no rounding can carry the float up to the
+    // next power of two; the word's top bit makes it negative, which the
+    // exponent does not mind.
+    const __m256i nonzero = _mm256_or_si256(w, _mm256_set1_epi32(1));
+    const __m256i spaced = _mm256_andnot_si256(_mm256_srli_epi32(nonzero, 1), nonzero);
+    const __m256i exponent =
+        _mm256_and_si256(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(spaced)), 23),
+                         _mm256_set1_epi32(0xff));
+    // exponent = 126 + bit length
+    const __m256i digits = _mm256_srli_epi32(_mm256_sub_epi32(exponent, _mm256_set1_epi32(123)), 2);
     // Per pair of words (a 64-bit lane): the byte offset of its shuffle,
     // 16 * (8 * zeros of the first + zeros of the second), and its length.
     const __m256i zeros = _mm256_sub_epi32(_mm256_set1_epi32(8), digits);
