@@ -111,9 +111,10 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_words(char* out, __m256i w,
 
 // All eight words of `w` closed up at `out`, with no branch on their
 // digits: four 16-byte stores, 64 bytes whatever the digits. Returns the end
-// of the digits of all eight words or, if `partial`, of the first `count`. Each word's digit count
-// comes from comparisons of all eight at once, and from them each pair's shuffle and length, so
-// that the stores wait on no count made one word at a time.
+// of the digits of all eight words or, if `partial`, of the first `count`.
+// The digit counts of all eight are made at once, and from them each pair's
+// shuffle and length, so that the stores wait on no count made one word at
+// a time.
 template <bool partial>
 ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w,
                                                   std::uint32_t count = 8) noexcept {
