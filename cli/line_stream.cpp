@@ -105,8 +105,12 @@ bool line_stream::flush() noexcept {
     }
     const std::size_t size = output_used_;
     output_used_ = 0;
-    output_ = sink_(context_, output_, size);
-    return output_ != nullptr;
+    char* next = sink_(context_, output_, size);
+    if (next == nullptr) {
+        return false;  // the buffer stays, so that the stream holds no null
+    }
+    output_ = next;
+    return true;
 }
 
 bool line_stream::reserve(std::size_t bytes) noexcept {
