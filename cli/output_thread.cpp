@@ -69,9 +69,6 @@ char* output_thread::put(char* data, std::size_t size) noexcept {
         out_.write(data, size);
         return out_.error == 0 ? data : nullptr;
     }
-    if (size == 0) {
-        return failed() ? nullptr : data;
-    }
     pthread_mutex_lock(&lock_);
     while (free_count_ == 0) {
         pthread_cond_wait(&changed_, &lock_);
