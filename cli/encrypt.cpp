@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "digits.hpp"
+#include "line.hpp"
 #include "output.hpp"
-#include "prefault.hpp"
-#include "result_line.hpp"
+#include "result_room.hpp"
 #include "windows_arguments.hpp"
 
 namespace {
@@ -47,30 +48,25 @@ int main(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     const auto n = static_cast<std::uint32_t>(length);
-    const std::uint32_t count = n / 2 + (n & 1u);
-
     std::uint32_t* words = encrypt::_encryption(text, n);
+    const auto count = static_cast<std::size_t>(encrypt::detail::unit_count(n));
     if (count != 0 && words == nullptr) {
         return memory_exhausted();
     }
-    // The line is made in the words' own block, grown to the line's size: the
-    // pages the words already fill need no mapping again, which for a long
-    // text costs more than all the arithmetic. The words move to the end of
-    // the block first, out of the way of the line written from its start.
-    const std::size_t capacity = encrypt::detail::result_line_capacity(count);
-    const std::size_t word_bytes = std::size_t{count} * sizeof(std::uint32_t);
-    char* line = capacity != 0 ? static_cast<char*>(std::realloc(words, capacity)) : nullptr;
-    if (line == nullptr) {
+    // The whole line leaves in one write, so that runs appending to one file
+    // at once cannot cut into each other's lines.
+    const std::uint64_t capacity = encrypt::detail::most_line_bytes(n);
+    const encrypt::detail::result_room line(capacity <= SIZE_MAX ? static_cast<std::size_t>(capacity) : 0);
+    if (capacity > SIZE_MAX || line.data() == nullptr) {
         std::free(words);
         return memory_exhausted();
     }
-    encrypt::detail::prefault_for_writing(line + word_bytes, capacity - word_bytes);
-    auto* moved = reinterpret_cast<std::uint32_t*>(
-        line + ((capacity - word_bytes) & ~(alignof(std::uint32_t) - 1)));
-    std::memmove(moved, line, word_bytes);
-    const std::size_t size = encrypt::detail::format_result_line(line, moved, count);
+    constexpr auto caption = encrypt::detail::caption;
+    std::memcpy(line.data(), caption.data(), caption.size());
+    char* end = encrypt::detail::write_word_digits(line.data() + caption.size(), words, count);
+    *end++ = '\n';
+    std::free(words);
     encrypt::cli::standard_output out;
-    out.write(line, size);
-    std::free(line);
+    out.write(line.data(), static_cast<std::size_t>(end - line.data()));
     return out.close(program_name, EXIT_SUCCESS);
 }

@@ -17,7 +17,6 @@
 #  include <io.h>
 #else
 #  include <fcntl.h>
-#  include <sys/mman.h>
 #  include <sys/stat.h>
 #  include <unistd.h>
 #endif
@@ -26,8 +25,11 @@ namespace {
 
 constexpr const char* program_name = "encrypt-lines";
 
-// Input is read in blocks of this size.
+// Input is read in blocks of this size, and output is gathered in pieces of
+// the other before it is written: large writes, so that no text costs a
+// system call of its own.
 constexpr std::size_t block_size = std::size_t{256} << 10;
+constexpr std::size_t output_size = std::size_t{1} << 20;
 
 constexpr std::string_view help_text =
     "Usage: encrypt-lines [OPTION]... [FILE]...\n"
@@ -92,33 +94,12 @@ bool reads_never_wait(int fd) {
 void widen_output_pipe() {
     struct stat status;
     if (fstat(STDOUT_FILENO, &status) == 0 && S_ISFIFO(status.st_mode)) {
-        (void)fcntl(STDOUT_FILENO, F_SETPIPE_SZ,
-                    static_cast<int>(encrypt::cli::line_stream::output_size));
+        (void)fcntl(STDOUT_FILENO, F_SETPIPE_SZ, static_cast<int>(output_size));
     }
 }
 #else
 void widen_output_pipe() {}
 #endif
-
-// The stream's buffers are written for every megabyte of output and read by
-// the system at every write: backed by 2 MiB pages rather than 4 KiB ones they
-// take a fraction of the address translations, which made the filter about
-// a tenth faster into a file. Returns the first huge page boundary in
-// `block`, which has `size` bytes past it and is only ever released whole at
-// exit, so that the advice cannot reach memory the heap gives out again.
-constexpr std::size_t huge_page = std::size_t{2} << 20;
-
-char* on_huge_pages(void* block, std::size_t size) {
-    const auto address = reinterpret_cast<std::uintptr_t>(block);
-    char* start =
-        static_cast<char*>(block) + (((address + huge_page - 1) & ~(huge_page - 1)) - address);
-#if defined(MADV_HUGEPAGE)
-    (void)madvise(start, size, MADV_HUGEPAGE);  // a hint; small pages otherwise
-#else
-    (void)size;
-#endif
-    return start;
-}
 
 // Reads one input to its end, or until a write fails (which standard output
 // keeps). Returns 0, or the errno of a failed read.
@@ -192,37 +173,34 @@ int main(int argc, char** argv) {
         settings.drop_carriage_return = false;
     }
 
-    // One block for the stream and the writer's spare output buffers, in
-    // whole huge pages of its own.
+    // One block for the stream and the writer's spare output buffers.
     using encrypt::cli::line_stream;
-    const std::size_t stream_memory = line_stream::memory_needed(block_size);
-    const std::size_t buffers = stream_memory + encrypt::cli::output_thread::spare_buffers *
-                                                    line_stream::output_buffer_size;
-    const std::size_t pages = (buffers + huge_page - 1) & ~(huge_page - 1);
-    void* memory = std::malloc(pages + huge_page);
+    const std::size_t stream_memory = line_stream::memory_needed(block_size, output_size);
+    const std::size_t output_buffer = output_size + line_stream::padding;
+    auto* memory = static_cast<char*>(std::malloc(
+        stream_memory + encrypt::cli::output_thread::spare_buffers * output_buffer));
     if (memory == nullptr) {
         encrypt::cli::report(program_name, "memory exhausted");
         return EXIT_FAILURE;
     }
-    char* const start = on_huge_pages(memory, pages);
     widen_output_pipe();
     encrypt::cli::standard_output out;
-    encrypt::cli::output_thread writer(out, start + stream_memory, line_stream::output_buffer_size);
-    encrypt::cli::line_stream stream(settings, start, block_size, to_standard_output, &writer);
+    encrypt::cli::output_thread writer(out, memory + stream_memory, output_buffer);
+    line_stream stream(settings, memory, block_size, output_size, to_standard_output, &writer);
     static char standard_input[] = "-";
     char* only_input[] = {standard_input};
     char** inputs = files > 0 ? argv + 1 : only_input;
     const int input_count = files > 0 ? files : 1;
 
     bool read_failed = false;
-    for (int i = 0; i < input_count && !writer.failed(); ++i) {
+    for (int i = 0; i < input_count && writer.drain(); ++i) {
         const char* name = inputs[i];
         const bool is_standard_input = std::strcmp(name, "-") == 0;
         const int fd = is_standard_input ? 0 : open_input(name);
         if (fd < 0) {
             const int error = errno;
             // The lines before go out first, where both streams share a terminal.
-            (void)writer.failed();
+            writer.drain();
             encrypt::cli::report(program_name, name, error);
             read_failed = true;
             continue;
@@ -230,11 +208,9 @@ int main(int argc, char** argv) {
         const int error = read_all(stream, fd);
         // A file's last text ends with the file, whether or not a separator
         // closes it, and one that failed counts as ending where it failed.
-        if (!writer.failed()) {
-            stream.end_of_input();
-        }
+        stream.end_of_input();
         if (error != 0) {
-            (void)writer.failed();
+            writer.drain();
             encrypt::cli::report(program_name, name, error);
             read_failed = true;
         }

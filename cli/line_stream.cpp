@@ -3,27 +3,26 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
-#if defined(__SSE2__)
-#  include <emmintrin.h>
-#endif
+#include "line.hpp"
 
 namespace encrypt::cli {
 namespace {
 
-constexpr std::string_view caption = encrypt::detail::caption_text;
+using encrypt::detail::caption;
 
 // The separators of a block, in order. Most texts are short, and memchr's
 // set-up would cost as much as a short text's scan: the block is compared 64
-// bytes a step instead, each step giving a bit for every separator, which
-// may read up to 63 bytes past the block (its padding holds them), and
-// masks off what it finds there.
+// bytes a step instead, eight bytes at a time, each step giving a bit for
+// every separator. A step may read up to 63 bytes past the block (its
+// padding holds them), and masks off what it finds there.
 class separators {
 public:
     separators(const unsigned char* from, const unsigned char* end,
                unsigned char separator) noexcept
-        : chunk_(from), end_(end), separator_(separator), found_(found_in(from)) {}
+        : chunk_(from), end_(end), repeated_(0x0101010101010101ULL * separator) {
+        found_ = found_in(from);
+    }
 
     // The next separator, or null when the block has no more.
     const unsigned char* next() noexcept {
@@ -43,59 +42,50 @@ private:
     // The separators of the 64 bytes at `chunk` that lie before the end:
     // what lies past it is never looked at, not even by a branch.
     std::uint64_t found_in(const unsigned char* chunk) const noexcept {
+        constexpr std::uint64_t low_bits = 0x7f7f7f7f7f7f7f7fULL;
+        std::uint64_t found = 0;
+        for (int part = 0; part < 8; ++part) {
+            // Eight bytes, the first lowest on any machine; compilers make
+            // this one load where that is the machine's own order.
+            std::uint64_t bytes = 0;
+            for (int k = 0; k < 8; ++k) {
+                bytes |= std::uint64_t{chunk[8 * part + k]} << (8 * k);
+            }
+            bytes ^= repeated_;  // a separator is now a zero byte
+            // The top bit of exactly the zero bytes: no sum carries out of
+            // its byte, and a byte is zero where neither its low bits nor
+            // its top bit are set.
+            const std::uint64_t zeros = ~(((bytes & low_bits) + low_bits) | bytes | low_bits);
+            // The eight top bits gathered into the top byte, in byte order.
+            found |= (((zeros >> 7) * 0x0102040810204080ULL) >> 56) << (8 * part);
+        }
         const auto before_end = static_cast<std::size_t>(end_ - chunk);
-        const std::uint64_t found = all_found_in(chunk);
         return before_end >= 64 ? found : found & ((std::uint64_t{1} << before_end) - 1);
-    }
-
-    std::uint64_t all_found_in(const unsigned char* chunk) const noexcept {
-#if defined(__SSE2__)
-        const __m128i wanted = _mm_set1_epi8(static_cast<char>(separator_));
-        std::uint64_t found = 0;
-        for (int part = 0; part < 4; ++part) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk) + part);
-            found |= static_cast<std::uint64_t>(
-                         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted))))
-                     << (16 * part);
-        }
-        return found;
-#else
-        std::uint64_t found = 0;
-        for (int i = 0; i < 64; ++i) {
-            found |= static_cast<std::uint64_t>(chunk[i] == separator_) << i;
-        }
-        return found;
-#endif
     }
 
     const unsigned char* chunk_;
     const unsigned char* end_;
-    unsigned char separator_;
+    std::uint64_t repeated_;
     std::uint64_t found_;
 };
 
 }  // namespace
 
-// The writers may read and write this far past a text and its room, and
-// the search for a separator as far past the input.
-constexpr std::size_t padding = encrypt::detail::text_padding;
-static_assert(padding >= 63, "the separators' last step");
-
-std::size_t line_stream::memory_needed(std::size_t input_size) noexcept {
-    return output_buffer_size + carry_room + input_size + padding;
+std::size_t line_stream::memory_needed(std::size_t input_size, std::size_t output_size) noexcept {
+    return output_size + padding + carry_room + input_size + padding;
 }
 
 line_stream::line_stream(line_stream_settings settings, void* memory, std::size_t input_size,
-                         sink out, void* context) noexcept
+                         std::size_t output_size, sink out, void* context) noexcept
     : settings_(settings),
-      writer_(encrypt::detail::best_digits_writer()),
-      input_(static_cast<unsigned char*>(memory) + output_buffer_size),
+      writer_(settings.writer != nullptr ? *settings.writer : encrypt::detail::best_digits_writer()),
+      input_(static_cast<unsigned char*>(memory) + output_size + padding),
       input_size_(input_size),
       output_(static_cast<char*>(memory)),
+      output_size_(output_size),
       sink_(out),
       context_(context) {
-    // What a writer reads past the input is cleared before use, but the
-    // padding holds defined bytes all the same.
+    // What is read past the input is never used, but it is defined all the same.
     std::memset(input_ + carry_room + input_size_, 0, padding);
 }
 
@@ -113,16 +103,23 @@ bool line_stream::flush() noexcept {
     return true;
 }
 
-bool line_stream::reserve(std::size_t bytes) noexcept {
-    return output_size - output_used_ >= bytes || flush();
+bool line_stream::put(const char* data, std::size_t size) noexcept {
+    if (output_size_ - output_used_ < size && !flush()) {
+        return false;
+    }
+    std::memcpy(output_ + output_used_, data, size);
+    output_used_ += size;
+    return true;
 }
 
 // The digits of the units of `length` bytes, which is even unless the text
-// ends with them (the last unit then takes a zero high byte).
+// ends with them (the last unit then takes a zero high byte). The padding
+// past the input and past the output's room takes what the writer reads and
+// stores beyond them.
 bool line_stream::put_units(const unsigned char* text, std::size_t length) noexcept {
     while (length > 0) {
-        // A writer needs room for eight digits a word, whatever it writes.
-        const std::size_t units = (output_size - output_used_) / 8;
+        // A writer needs room for eight digits a unit, whatever it writes.
+        const std::size_t units = (output_size_ - output_used_) / encrypt::detail::max_digits;
         if (units == 0) {
             if (!flush()) {
                 return false;
@@ -130,7 +127,7 @@ bool line_stream::put_units(const unsigned char* text, std::size_t length) noexc
             continue;
         }
         const std::size_t bytes = length < 2 * units ? length : 2 * units;
-        char* end = writer_.write_text(output_ + output_used_, text, bytes);
+        char* end = writer_.padded_text(output_ + output_used_, text, bytes);
         output_used_ = static_cast<std::size_t>(end - output_);
         text += bytes;
         length -= bytes;
@@ -139,21 +136,11 @@ bool line_stream::put_units(const unsigned char* text, std::size_t length) noexc
 }
 
 bool line_stream::end_text(const unsigned char* text, std::size_t length) noexcept {
-    if (!put_units(text, length) || !reserve(1)) {
+    if ((!in_text_ && !put(caption.data(), caption.size())) || !put_units(text, length) ||
+        !put("\n", 1)) {
         return false;
     }
-    output_[output_used_++] = '\n';
     in_text_ = false;
-    return true;
-}
-
-bool line_stream::begin_text() noexcept {
-    if (!reserve(caption.size())) {
-        return false;
-    }
-    std::memcpy(output_ + output_used_, caption.data(), caption.size());
-    output_used_ += caption.size();
-    in_text_ = true;
     return true;
 }
 
@@ -170,7 +157,13 @@ bool line_stream::consume(std::size_t size) noexcept {
             const auto length = static_cast<std::size_t>(end - at);
             std::size_t held = settings_.drop_carriage_return && end[-1] == '\r' ? 1 : 0;
             held += (length - held) % 2;
-            if ((!in_text_ && !begin_text()) || !put_units(at, length - held)) {
+            if (!in_text_) {
+                if (!put(caption.data(), caption.size())) {
+                    return false;
+                }
+                in_text_ = true;
+            }
+            if (!put_units(at, length - held)) {
                 return false;
             }
             std::memmove(input_space() - held, end - held, held);
@@ -181,17 +174,14 @@ bool line_stream::consume(std::size_t size) noexcept {
         if (settings_.drop_carriage_return && length > 0 && stop[-1] == '\r') {
             --length;
         }
-        if (!in_text_ && output_size - output_used_ >= caption.size() + 4 * length + 9) {
-            // The whole line fits: one step, as most short texts take it
-            // (room for eight digits a unit, a unit for two bytes begun).
-            // The padding past the input block and past the output's room
-            // takes what the writer reads and writes beyond them.
+        if (!in_text_ && output_size_ - output_used_ >= encrypt::detail::most_line_bytes(length)) {
+            // The whole line fits: one step, as most short texts take it.
             char* out = output_ + output_used_;
             std::memcpy(out, caption.data(), caption.size());
-            out = writer_.write_padded_text(out + caption.size(), at, length);
+            out = writer_.padded_text(out + caption.size(), at, length);
             *out++ = '\n';
             output_used_ = static_cast<std::size_t>(out - output_);
-        } else if ((!in_text_ && !begin_text()) || !end_text(at, length)) {
+        } else if (!end_text(at, length)) {
             return false;
         }
         at = stop + 1;

@@ -4,10 +4,8 @@
 #define ENCRYPT_CLI_LINE_STREAM_HPP
 
 #include <cstddef>
-#include <cstdint>
 
 #include "digits.hpp"
-#include "result_line.hpp"
 
 namespace encrypt::cli {
 
@@ -17,34 +15,34 @@ struct line_stream_settings {
     // Whether a carriage return just before the separator ends the text with
     // it, as in Windows text files.
     bool drop_carriage_return = false;
+    // The digits writer to use; null for the fastest this CPU runs.
+    const encrypt::detail::digits_writer* writer = nullptr;
 };
 
 // Takes the blocks of input in order and hands the finished output, in
-// large pieces, to a sink. Units never span texts, so a text is never held
-// whole: only an odd last byte (and a carriage return that a line feed may
-// follow) waits for the next block.
+// pieces of at most a set size, to a sink. Units never span texts, so a text
+// is never held whole: only an odd last byte (and a carriage return that a
+// line feed may follow) waits for the next block.
 class line_stream {
 public:
-    // Output gathered before it goes to the sink, when the input does not
-    // end first: large writes, so that no text costs a system call of its own.
-    static constexpr std::size_t output_size = std::size_t{1} << 20;
-
-    // Bytes of an output buffer: the output and the padding that the digits
-    // writers may store past it.
-    static constexpr std::size_t output_buffer_size = output_size + encrypt::detail::text_padding;
+    // Bytes the digits writers may read past the input and store past the
+    // output's room; every buffer has them besides its own size.
+    static constexpr std::size_t padding = encrypt::detail::text_padding;
 
     // Where the output goes: takes `size` bytes at `data`, and returns the
-    // buffer of output_buffer_size bytes to go on in (`data` again, or
-    // another while `data` is still being written), or null when it failed,
-    // which ends the work.
+    // buffer to go on in (`data` again, or another of the same size while
+    // `data` is still being written), or null when it failed, which ends the
+    // work.
     using sink = char* (*)(void* context, char* data, std::size_t size);
 
-    // Bytes of memory the stream needs for blocks of `input_size` bytes; the
-    // caller provides them to the constructor.
-    static std::size_t memory_needed(std::size_t input_size) noexcept;
+    // Bytes of memory the stream needs for blocks of `input_size` bytes and
+    // output pieces of `output_size`; the caller provides them to the
+    // constructor. Its output buffer comes first and has output_size +
+    // padding bytes.
+    static std::size_t memory_needed(std::size_t input_size, std::size_t output_size) noexcept;
 
-    line_stream(line_stream_settings settings, void* memory, std::size_t input_size, sink out,
-                void* context) noexcept;
+    line_stream(line_stream_settings settings, void* memory, std::size_t input_size,
+                std::size_t output_size, sink out, void* context) noexcept;
 
     // Where the next block goes, and how long it may be.
     unsigned char* input_space() const noexcept { return input_ + carry_room; }
@@ -62,9 +60,7 @@ private:
     // An odd last byte and a carriage return, at most.
     static constexpr std::size_t carry_room = 2;
 
-    bool reserve(std::size_t bytes) noexcept;
-    // Puts out the caption of the next text.
-    bool begin_text() noexcept;
+    bool put(const char* data, std::size_t size) noexcept;
     bool put_units(const unsigned char* text, std::size_t length) noexcept;
     bool end_text(const unsigned char* text, std::size_t length) noexcept;
 
@@ -74,6 +70,7 @@ private:
     unsigned char* input_;
     std::size_t input_size_;
     char* output_;
+    std::size_t output_size_;
     std::size_t output_used_ = 0;
     std::size_t carry_ = 0;  // bytes held in front of input_space()
     bool in_text_ = false;   // the caption of the text under way is out

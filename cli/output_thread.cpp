@@ -2,33 +2,32 @@
 
 namespace encrypt::cli {
 
-#ifndef _WIN32
-namespace {
-
-constexpr std::size_t writer_stack = std::size_t{256} << 10;
-
-}  // namespace
-#endif
-
 #ifdef _WIN32
 output_thread::output_thread(standard_output& out, char*, std::size_t) noexcept : out_(out) {}
 
 char* output_thread::put(char* data, std::size_t size) noexcept {
     out_.write(data, size);
-    return out_.error == 0 ? data : nullptr;
+    failed_ = out_.error != 0;
+    return failed_ ? nullptr : data;
 }
 
-bool output_thread::failed() noexcept { return out_.error != 0; }
+bool output_thread::drain() noexcept { return !failed_; }
 
 void output_thread::finish() noexcept {}
 #else
+namespace {
+
+// The writer needs little stack: a small one keeps the process within the
+// few megabytes it is known for.
+constexpr std::size_t writer_stack = std::size_t{256} << 10;
+
+}  // namespace
+
 output_thread::output_thread(standard_output& out, char* spares, std::size_t buffer_size) noexcept
     : out_(out) {
     for (int i = 0; i < spare_buffers; ++i) {
-        free_[free_count_++] = spares + static_cast<std::size_t>(i) * buffer_size;
+        buffers_[1 + i] = spares + static_cast<std::size_t>(i) * buffer_size;
     }
-    // The writer needs little stack: a small one keeps the process within
-    // the few megabytes it is known for.
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) == 0) {
         (void)pthread_attr_setstacksize(&attributes, writer_stack);
@@ -41,65 +40,66 @@ void* output_thread::run(void* self) noexcept {
     auto& writer = *static_cast<output_thread*>(self);
     pthread_mutex_lock(&writer.lock_);
     for (;;) {
-        while (writer.queued_ == 0 && !writer.stopping_) {
+        while (writer.written_ == writer.handed_ && !writer.stopping_) {
             pthread_cond_wait(&writer.changed_, &writer.lock_);
         }
-        if (writer.queued_ == 0) {
+        if (writer.written_ == writer.handed_) {
             break;  // stopping, with everything written
         }
-        // The first block and standard output are the writer's alone until
-        // the block leaves the queue.
-        const block next = writer.queue_[0];
+        // The block, like the output, is the writer's alone until it counts
+        // as written, so it is written without the lock.
+        const auto turn = static_cast<int>(writer.written_ % buffer_count);
         pthread_mutex_unlock(&writer.lock_);
-        writer.out_.write(next.data, next.size);
+        writer.out_.write(writer.buffers_[turn], writer.sizes_[turn]);
+        const bool failed = writer.out_.error != 0;
         pthread_mutex_lock(&writer.lock_);
-        for (int i = 1; i < writer.queued_; ++i) {
-            writer.queue_[i - 1] = writer.queue_[i];
-        }
-        --writer.queued_;
-        writer.free_[writer.free_count_++] = next.data;
+        writer.failed_ = failed;
+        ++writer.written_;
         pthread_cond_broadcast(&writer.changed_);
     }
     pthread_mutex_unlock(&writer.lock_);
     return nullptr;
 }
 
+void output_thread::wait_until_written(unsigned long long count) noexcept {
+    while (written_ < count) {
+        pthread_cond_wait(&changed_, &lock_);
+    }
+}
+
 char* output_thread::put(char* data, std::size_t size) noexcept {
     if (!started_) {
         out_.write(data, size);
-        return out_.error == 0 ? data : nullptr;
+        failed_ = out_.error != 0;
+        return failed_ ? nullptr : data;
     }
     pthread_mutex_lock(&lock_);
-    while (free_count_ == 0) {
-        pthread_cond_wait(&changed_, &lock_);
-    }
-    // A write's error is seen once its block has left the queue; one still
-    // being written shows at the next put, or at failed().
     char* next = nullptr;
-    if (out_.error == 0) {
-        queue_[queued_++] = block{data, size};
-        next = free_[--free_count_];
+    // A failure shows once its block is written; one still being written
+    // shows at the next put(), or at drain().
+    if (!failed_) {
+        const auto turn = static_cast<int>(handed_ % buffer_count);
+        buffers_[turn] = data;
+        sizes_[turn] = size;
+        ++handed_;
         pthread_cond_broadcast(&changed_);
+        // The next buffer in turn held the block handed over three turns ago.
+        wait_until_written(handed_ + 1 > buffer_count ? handed_ + 1 - buffer_count : 0);
+        next = failed_ ? nullptr : buffers_[handed_ % buffer_count];
     }
     pthread_mutex_unlock(&lock_);
     return next;
 }
 
-void output_thread::wait_until_written() noexcept {
-    while (queued_ != 0) {
-        pthread_cond_wait(&changed_, &lock_);
-    }
-}
-
-bool output_thread::failed() noexcept {
+bool output_thread::drain() noexcept {
     if (!started_) {
-        return out_.error != 0;
+        return !failed_;
     }
     pthread_mutex_lock(&lock_);
-    wait_until_written();
-    const bool failed = out_.error != 0;
+    wait_until_written(handed_);
+    const bool written = !failed_;
     pthread_mutex_unlock(&lock_);
-    return failed;
+    return written;
 }
 
 void output_thread::finish() noexcept {
@@ -107,7 +107,7 @@ void output_thread::finish() noexcept {
         return;
     }
     pthread_mutex_lock(&lock_);
-    wait_until_written();
+    wait_until_written(handed_);
     stopping_ = true;
     pthread_cond_broadcast(&changed_);
     pthread_mutex_unlock(&lock_);

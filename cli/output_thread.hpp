@@ -15,50 +15,53 @@ namespace encrypt::cli {
 // Blocks handed over are written to standard output by a second thread,
 // while the caller goes on making the next ones in other buffers: on a
 // machine with more than one core the stream then takes about as long as
-// its writes alone. Two blocks may wait besides the one being written, so
-// that the writer finds the next one ready when it is done with one and
-// never waits for the caller to wake up. Where no thread can be started (and
-// on Windows, where the C runtime's stream keeps the text mode) the blocks
-// are written in turn.
+// its writes alone. The caller's buffer and two spares take turns, so that
+// two blocks may wait besides the one being written and the writer never
+// waits for the caller to wake up. Where no thread can be started (and on
+// Windows, where the C runtime's stream keeps the text mode) the blocks are
+// written in turn.
+//
+// From construction to finish() the output is the writer's alone: the
+// caller learns of a failed write from put() and drain(), and reads the
+// output's error only after finish().
 class output_thread {
 public:
-    // Buffers besides the caller's own, each as large as that one.
     static constexpr int spare_buffers = 2;
 
     // Writes through `out`; `spares` holds spare_buffers buffers, one after
-    // another, each of `buffer_size` bytes.
+    // another, each as large as the caller's own, `buffer_size` bytes.
     output_thread(standard_output& out, char* spares, std::size_t buffer_size) noexcept;
     ~output_thread() { finish(); }
     output_thread(const output_thread&) = delete;
     output_thread& operator=(const output_thread&) = delete;
 
-    // Takes the `size` bytes at `data` to be written and returns the buffer
-    // to go on in: another one, while the thread writes `data`, or `data`
-    // itself, written already, without a thread. Waits only while every
-    // other buffer is still to be written. Null once a write has failed:
-    // nothing more is written then.
+    // Takes the `size` bytes at `data` (the caller's buffer, or the last one
+    // put() returned) to be written, and returns the buffer to go on in: the
+    // next in turn, once it is written, or `data` itself, written already,
+    // without a thread. Null once a write has failed: nothing more is
+    // written then.
     char* put(char* data, std::size_t size) noexcept;
-    // Whether a write has failed, once every block handed over is written.
-    bool failed() noexcept;
-    // Returns when every block handed over is written, and ends the thread.
+    // Returns once every block handed over is written (so that a message on
+    // standard error follows the lines before it): false if a write failed.
+    bool drain() noexcept;
+    // Drains and ends the thread; the output is the caller's again.
     void finish() noexcept;
 
 private:
+    static constexpr int buffer_count = spare_buffers + 1;
+
     standard_output& out_;
+    bool failed_ = false;  // under lock_ while the thread runs
 #ifndef _WIN32
     static void* run(void* self) noexcept;
-    void wait_until_written() noexcept;
+    void wait_until_written(unsigned long long count) noexcept;
 
-    struct block {
-        char* data;
-        std::size_t size;
-    };
-    // The blocks to write, oldest first; the first is being written.
-    block queue_[spare_buffers + 1] = {};
-    int queued_ = 0;
-    // The buffers that neither the caller nor the queue holds.
-    char* free_[spare_buffers + 1] = {};
-    int free_count_ = 0;
+    char* buffers_[buffer_count] = {};  // taking turns, the caller's first
+    std::size_t sizes_[buffer_count] = {};
+    // Blocks handed over and blocks written so far; block k is in buffer
+    // k % buffer_count.
+    unsigned long long handed_ = 0;
+    unsigned long long written_ = 0;
     bool stopping_ = false;
     bool started_ = false;
     pthread_t thread_{};

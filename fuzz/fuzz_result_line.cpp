@@ -1,6 +1,7 @@
-// The command's result line against printf's "%lx" for every word, through
-// every digits writer this CPU can run; and the C interface's digits and line
-// of the input taken as a text, in buffers of exactly their capacity.
+// The digits of arbitrary words against printf's "%lx"; every digits writer
+// this CPU can run on the input taken as a text, in exactly its room and
+// padded; and the C interface's digits and line in buffers of exactly their
+// capacity.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,8 +11,8 @@
 
 #include <encrypt/encrypt.h>
 
+#include "digits.hpp"
 #include "reference.hpp"
-#include "result_line.hpp"
 
 namespace {
 
@@ -30,41 +31,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!words.empty()) {
         std::memcpy(words.data(), data, words.size() * sizeof(std::uint32_t));
     }
-    const auto count = static_cast<std::uint32_t>(words.size());
-
-    std::string expected_digits;
+    std::string expected_words;
     for (const std::uint32_t word : words) {
-        expected_digits += encrypt::test::printf_hex(word);
+        expected_words += encrypt::test::printf_hex(word);
     }
-    const std::string expected = "Encrypted data in hexadecimal format: " + expected_digits + '\n';
+    std::unique_ptr<char[]> room(new char[words.size() * 8 + 1]);
+    const char* end = encrypt::detail::write_word_digits(room.get(), words.data(), words.size());
+    check(std::string(room.get(), static_cast<std::size_t>(end - room.get())) == expected_words);
 
-    // Exactly the capacity the command allocates, so any overrun is caught.
-    const std::size_t capacity = encrypt::detail::result_line_capacity(count);
-    std::unique_ptr<char[]> line(new char[capacity]);
-    const std::size_t length = encrypt::detail::format_result_line(line.get(), words.data(), count);
-    check(length <= capacity);
-    check(std::string(line.get(), length) == expected);
-
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const auto length = static_cast<std::uint32_t>(size);
+    const std::string line_wanted = encrypt::test::reference_result_line(text, "\n");
+    const std::string digits_wanted =
+        line_wanted.substr(caption_size, line_wanted.size() - caption_size - 1);
+    const std::size_t digits_room = (size / 2 + size % 2) * 8;
+    // The text in a block of its own, so that a read past it is caught.
+    std::unique_ptr<unsigned char[]> exact(new unsigned char[size]);
+    std::memcpy(exact.get(), data, size);
+    std::vector<unsigned char> padded(size + encrypt::detail::text_padding, 0xa5);
+    std::memcpy(padded.data(), data, size);
     for (std::size_t w = 0; w < encrypt::detail::digits_writer_count; ++w) {
         const auto& writer = encrypt::detail::digits_writers[w];
         if (!writer.supported()) {
             continue;
         }
-        std::unique_ptr<char[]> digits(new char[std::size_t{count} * 8 + 1]);
-        const char* end = writer.write(digits.get(), words.data(), count);
+        std::unique_ptr<char[]> digits(new char[digits_room]);
+        end = writer.text(digits.get(), exact.get(), size);
         check(std::string(digits.get(), static_cast<std::size_t>(end - digits.get())) ==
-              expected_digits);
+              digits_wanted);
+        std::vector<char> with_padding(digits_room + encrypt::detail::text_padding);
+        end = writer.padded_text(with_padding.data(), padded.data(), size);
+        check(std::string(with_padding.data(), static_cast<std::size_t>(end - with_padding.data())) ==
+              digits_wanted);
     }
 
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    const auto text_length = static_cast<std::uint32_t>(size);
-    const std::string line_wanted = encrypt::test::reference_result_line(text, "\n");
-    std::unique_ptr<char[]> hex(new char[encrypt_hex_capacity(text_length)]);
-    const std::size_t digits = encrypt_hex(hex.get(), text.data(), text_length);
-    check(std::string(hex.get(), digits + 1) ==
-          line_wanted.substr(caption_size, line_wanted.size() - caption_size - 1) + '\0');
-    std::unique_ptr<char[]> text_line(new char[encrypt_line_capacity(text_length)]);
-    const std::size_t line_size = encrypt_line(text_line.get(), text.data(), text_length);
+    std::unique_ptr<char[]> hex(new char[encrypt_hex_capacity(length)]);
+    const std::size_t digits = encrypt_hex(hex.get(), text.data(), length);
+    check(std::string(hex.get(), digits + 1) == digits_wanted + '\0');
+    std::unique_ptr<char[]> text_line(new char[encrypt_line_capacity(length)]);
+    const std::size_t line_size = encrypt_line(text_line.get(), text.data(), length);
     check(std::string(text_line.get(), line_size + 1) == line_wanted + '\0');
     return 0;
 }

@@ -11,12 +11,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
-#if defined(__linux__)
-#  include <sys/mman.h>
-#endif
+#include "result_room.hpp"
 
 #ifndef ENCRYPT_VERSION
 #  error "ENCRYPT_VERSION names the library's version"
@@ -97,63 +94,6 @@ private:
     bool ok_ = false;
 };
 
-// Room for a result before it becomes a str. Most of the time a large text
-// takes would otherwise go to the kernel mapping the fresh pages of the
-// room one fault at a time: a large room gets a mapping of its own, backed
-// by huge pages where the system has them and mapped in one call.
-class result_room {
-public:
-    explicit result_room(std::size_t size) noexcept : size_(size) {
-        if (size <= sizeof on_stack_) {
-            data_ = on_stack_;
-            return;
-        }
-#if defined(__linux__)
-        if (size >= own_mapping_from) {
-            void* mapped =
-                mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (mapped != MAP_FAILED) {
-                mapped_ = true;
-                data_ = static_cast<char*>(mapped);
-                (void)madvise(mapped, size, MADV_HUGEPAGE);
-                (void)madvise(mapped, size, populate_write);  // a hint: faults otherwise
-                return;
-            }
-        }
-#endif
-        data_ = static_cast<char*>(std::malloc(size));
-    }
-    ~result_room() {
-#if defined(__linux__)
-        if (mapped_) {
-            munmap(data_, size_);
-            return;
-        }
-#endif
-        if (data_ != on_stack_) {
-            std::free(data_);
-        }
-    }
-    result_room(const result_room&) = delete;
-    result_room& operator=(const result_room&) = delete;
-
-    char* data() const noexcept { return data_; }
-
-private:
-#if defined(__linux__)
-    static constexpr std::size_t own_mapping_from = std::size_t{4} << 20;
-#  ifdef MADV_POPULATE_WRITE
-    static constexpr int populate_write = MADV_POPULATE_WRITE;
-#  else
-    static constexpr int populate_write = 23;  // Linux 5.14; older kernels answer EINVAL
-#  endif
-#endif
-    char on_stack_[1024];
-    char* data_ = nullptr;
-    std::size_t size_;
-    bool mapped_ = false;
-};
-
 using writer = std::size_t (*)(char* out, const char* text, std::uint32_t length);
 
 // Runs `write` on the text into a buffer of `capacity` bytes and returns
@@ -163,7 +103,7 @@ PyObject* ascii_result(const text_argument& text, std::size_t capacity, writer w
     if (capacity == 0) {
         return PyErr_NoMemory();  // more than this address space holds
     }
-    const result_room room(capacity);
+    const encrypt::detail::result_room room(capacity);
     char* out = room.data();
     if (out == nullptr) {
         return PyErr_NoMemory();
@@ -190,44 +130,35 @@ PyObject* result_line(PyObject*, PyObject* argument) {
     return ascii_result(text, encrypt_line_capacity(text.length()), encrypt_line, 1);
 }
 
-// array.array, looked up once when the module is loaded.
-struct module_state {
-    PyObject* array_type;
-};
-
-module_state* state_of(PyObject* module) {
-    return static_cast<module_state*>(PyModule_GetState(module));
-}
-
-PyObject* words(PyObject* module, PyObject* argument) {
+PyObject* words(PyObject*, PyObject* argument) {
     const text_argument text(argument, "words");
     if (!text.ok()) {
         return nullptr;
     }
     const std::uint32_t length = text.length();
     const std::size_t count = length / 2 + (length & 1u);
-    PyObject* result = PyObject_CallFunction(state_of(module)->array_type, "s", "I");
-    if (result == nullptr || count == 0) {
-        return result;
-    }
-    std::uint32_t* encrypted = run(text.large(), [&] { return encrypt_text(text.data(), length); });
-    if (encrypted == nullptr) {
-        Py_DECREF(result);
-        return PyErr_NoMemory();
+    std::uint32_t* encrypted = nullptr;
+    if (count != 0) {
+        encrypted = run(text.large(), [&] { return encrypt_text(text.data(), length); });
+        if (encrypted == nullptr) {
+            return PyErr_NoMemory();
+        }
     }
     // One copy, into the array's own block: frombytes takes any buffer.
-    PyObject* memory =
-        PyMemoryView_FromMemory(reinterpret_cast<char*>(encrypted),
-                                static_cast<Py_ssize_t>(count * sizeof(std::uint32_t)), PyBUF_READ);
-    PyObject* done =
-        memory != nullptr ? PyObject_CallMethod(result, "frombytes", "O", memory) : nullptr;
+    PyObject* memory = PyMemoryView_FromMemory(reinterpret_cast<char*>(encrypted),
+                                               static_cast<Py_ssize_t>(count * 4), PyBUF_READ);
+    PyObject* array = PyImport_ImportModule("array");
+    PyObject* result = array != nullptr ? PyObject_CallMethod(array, "array", "s", "I") : nullptr;
+    PyObject* done = result != nullptr && memory != nullptr
+                         ? PyObject_CallMethod(result, "frombytes", "O", memory)
+                         : nullptr;
+    if (done == nullptr) {
+        Py_CLEAR(result);
+    }
+    Py_XDECREF(done);
+    Py_XDECREF(array);
     Py_XDECREF(memory);
     encrypt_free(encrypted);
-    if (done == nullptr) {
-        Py_DECREF(result);
-        return nullptr;
-    }
-    Py_DECREF(done);
     return result;
 }
 
@@ -326,32 +257,9 @@ PyMethodDef methods[] = {
 };
 
 int exec_module(PyObject* module) {
-    PyObject* array = PyImport_ImportModule("array");
-    if (array == nullptr) {
-        return -1;
-    }
-    state_of(module)->array_type = PyObject_GetAttrString(array, "array");
-    Py_DECREF(array);
-    if (state_of(module)->array_type == nullptr) {
-        return -1;
-    }
     if (PyModule_AddStringConstant(module, "CAPTION", ENCRYPT_CAPTION) != 0 ||
         PyModule_AddStringConstant(module, "__version__", ENCRYPT_VERSION) != 0) {
         return -1;
-    }
-    return 0;
-}
-
-int traverse_module(PyObject* module, visitproc visit, void* arg) {
-    module_state* state = state_of(module);
-    Py_VISIT(state != nullptr ? state->array_type : nullptr);
-    return 0;
-}
-
-int clear_module(PyObject* module) {
-    module_state* state = state_of(module);
-    if (state != nullptr) {
-        Py_CLEAR(state->array_type);
     }
     return 0;
 }
@@ -365,11 +273,11 @@ PyModuleDef definition = {
     PyModuleDef_HEAD_INIT,
     "encrypt._encrypt",
     "The encrypt library: a fixed, keyless word transform over text.",
-    sizeof(module_state),
+    0,
     methods,
     slots,
-    traverse_module,
-    clear_module,
+    nullptr,
+    nullptr,
     nullptr,
 };
 

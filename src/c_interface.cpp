@@ -1,5 +1,5 @@
-// The C interface: the routines under C names, and the result line written
-// into the caller's buffer.
+// The C interface: the routines under C names, and the digits and the result
+// line written into the caller's buffer.
 #include <encrypt/encrypt.h>
 #include <encrypt/encryption.hpp>
 
@@ -7,23 +7,20 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "result_line.hpp"
+#include "digits.hpp"
+#include "line.hpp"
 
 namespace {
 
-// Eight digits a word, and `extra` bytes more, or 0 past size_t.
-std::size_t capacity_for(std::uint32_t length, std::size_t extra) noexcept {
-    const std::uint64_t words = length / 2 + (length & 1u);
-    const std::uint64_t bytes = words * encrypt::detail::max_digits + extra;
+// `bytes`, or 0 where size_t cannot hold it.
+std::size_t size_or_zero(std::uint64_t bytes) noexcept {
     return bytes > SIZE_MAX ? 0 : static_cast<std::size_t>(bytes);
 }
 
 char* write_digits(char* out, const char* text, std::uint32_t length) noexcept {
-    return encrypt::detail::best_digits_writer().write_text(
+    return encrypt::detail::best_digits_writer().text(
         out, reinterpret_cast<const unsigned char*>(text), length);
 }
-
-constexpr std::size_t caption_size = encrypt::detail::caption_text.size();
 
 }  // namespace
 
@@ -39,7 +36,10 @@ std::uint32_t* encrypt_text(const char* text, std::uint32_t length) {
 
 void encrypt_free(std::uint32_t* words) { std::free(words); }
 
-std::size_t encrypt_hex_capacity(std::uint32_t length) { return capacity_for(length, 1); }
+std::size_t encrypt_hex_capacity(std::uint32_t length) {
+    // The digits and the terminating zero.
+    return size_or_zero(encrypt::detail::most_digits(length) + 1);
+}
 
 std::size_t encrypt_hex(char* out, const char* text, std::uint32_t length) {
     char* end = write_digits(out, text, length);
@@ -48,13 +48,14 @@ std::size_t encrypt_hex(char* out, const char* text, std::uint32_t length) {
 }
 
 std::size_t encrypt_line_capacity(std::uint32_t length) {
-    // The caption, the digits, the line feed and the terminating zero.
-    return capacity_for(length, caption_size + 2);
+    // The line and the terminating zero.
+    return size_or_zero(encrypt::detail::most_line_bytes(length) + 1);
 }
 
 std::size_t encrypt_line(char* out, const char* text, std::uint32_t length) {
-    std::memcpy(out, encrypt::caption, caption_size);
-    char* end = write_digits(out + caption_size, text, length);
+    constexpr auto caption = encrypt::detail::caption;
+    std::memcpy(out, caption.data(), caption.size());
+    char* end = write_digits(out + caption.size(), text, length);
     *end++ = '\n';
     *end = '\0';
     return static_cast<std::size_t>(end - out);

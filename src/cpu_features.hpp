@@ -1,68 +1,52 @@
-// Internal to the library and the command: which wide instructions this CPU
-// and operating system let us use.
+// Internal to the library: which instruction sets are built in, and which
+// of them this CPU and operating system let us use.
 #ifndef ENCRYPT_SRC_CPU_FEATURES_HPP
 #define ENCRYPT_SRC_CPU_FEATURES_HPP
 
 #include <cstddef>
 
+// The widest instruction set compiled in, which the ENCRYPT_ISA_CAP build
+// option lowers to measure what CPUs without the wider ones run: 0 plain C++,
+// 1 AVX2, 2 AVX-512.
+#ifndef ENCRYPT_ISA_LEVEL
+#  define ENCRYPT_ISA_LEVEL 2
+#endif
+
+// The wide code needs GCC or Clang on x86, for target attributes and run-time
+// CPU checks.
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #  define ENCRYPT_X86_DISPATCH 1
-#  if defined(__GLIBC__) && defined(__has_include)
-#    if __has_include(<sys/platform/x86.h>)
-#      include <sys/platform/x86.h>
-#      define ENCRYPT_GLIBC_CPU_FEATURES 1
-#    endif
-#  endif
 #else
 #  define ENCRYPT_X86_DISPATCH 0
 #endif
-
-// The widest instruction set compiled in, which the ENCRYPT_ISA_CAP build
-// option lowers to measure what CPUs without the wider ones run: 0 plain C++,
-// 1 SSE2, 2 AVX2, 3 AVX-512.
-#ifndef ENCRYPT_ISA_LEVEL
-#  define ENCRYPT_ISA_LEVEL 3
+#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 1
+#  define ENCRYPT_AVX2 1
+#else
+#  define ENCRYPT_AVX2 0
 #endif
-
-namespace encrypt::detail {
-
-enum class cpu_feature { avx2, avx512f, avx512bw, avx512vl, avx512cd, avx512vbmi, avx512vbmi2 };
+#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 2
+#  define ENCRYPT_AVX512 1
+#else
+#  define ENCRYPT_AVX512 0
+#endif
 
 // glibc has asked the CPU already while starting the process, so its answers
 // cost nothing. libgcc's own probe asks again with a dozen CPUID
 // instructions, each of which traps to the hypervisor on a virtual machine:
 // together about as long as a short run of the whole command.
-#if defined(ENCRYPT_GLIBC_CPU_FEATURES)
-#  define ENCRYPT_CPU_HAS(glibc_name, gcc_name) CPU_FEATURE_ACTIVE(glibc_name)
-#elif ENCRYPT_X86_DISPATCH
-#  define ENCRYPT_CPU_HAS(glibc_name, gcc_name) __builtin_cpu_supports(gcc_name)
+#if ENCRYPT_X86_DISPATCH && defined(__GLIBC__) && defined(__has_include)
+#  if __has_include(<sys/platform/x86.h>)
+#    include <sys/platform/x86.h>
+#    define ENCRYPT_CPU_HAS(glibc_name, gcc_name) CPU_FEATURE_ACTIVE(glibc_name)
+#  endif
+#endif
+#if ENCRYPT_X86_DISPATCH && !defined(ENCRYPT_CPU_HAS)
+// __builtin_cpu_init() in case we run before libgcc's constructors.
+#  define ENCRYPT_CPU_HAS(glibc_name, gcc_name) \
+    (__builtin_cpu_init(), __builtin_cpu_supports(gcc_name))
 #endif
 
-inline bool cpu_has(cpu_feature feature) noexcept {
-#if ENCRYPT_X86_DISPATCH
-#  if !defined(ENCRYPT_GLIBC_CPU_FEATURES)
-    __builtin_cpu_init();  // in case we run before libgcc's constructors
-#  endif
-    switch (feature) {
-        case cpu_feature::avx2:
-            return ENCRYPT_CPU_HAS(AVX2, "avx2");
-        case cpu_feature::avx512f:
-            return ENCRYPT_CPU_HAS(AVX512F, "avx512f");
-        case cpu_feature::avx512bw:
-            return ENCRYPT_CPU_HAS(AVX512BW, "avx512bw");
-        case cpu_feature::avx512vl:
-            return ENCRYPT_CPU_HAS(AVX512VL, "avx512vl");
-        case cpu_feature::avx512cd:
-            return ENCRYPT_CPU_HAS(AVX512CD, "avx512cd");
-        case cpu_feature::avx512vbmi:
-            return ENCRYPT_CPU_HAS(AVX512_VBMI, "avx512vbmi");
-        case cpu_feature::avx512vbmi2:
-            return ENCRYPT_CPU_HAS(AVX512_VBMI2, "avx512vbmi2");
-    }
-#endif
-    (void)feature;
-    return false;
-}
+namespace encrypt::detail {
 
 // The fastest entry this CPU can run of a table of equivalent implementations
 // ordered from slowest to fastest, whose first entry runs everywhere.

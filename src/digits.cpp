@@ -1,4 +1,4 @@
-// The plain digits writer, the one every wider writer must match, and the
+// The plain digits writers, the ones every wider writer must match, and the
 // choice among them.
 #include "digits.hpp"
 
@@ -32,58 +32,7 @@ constexpr std::uint64_t byteswap64(std::uint64_t x) noexcept {
 
 bool always() noexcept { return true; }
 
-// Words packed at a time by the writers without a text step of their own:
-// enough to keep the vector loops busy, few enough to stay in the
-// first-level cache between packing and writing.
-constexpr std::size_t text_batch_words = 2048;
-
-// The text packed a batch at a time by the fastest kernel, then written.
-template <char* (*write)(char*, const std::uint32_t*, std::uint32_t) noexcept>
-char* write_text_batched(char* out, const unsigned char* text, std::size_t length) noexcept {
-    const kernel& packer = best_kernel();
-    // Aligned, so that the kernels' vector loops cover the batch from its start.
-    alignas(64) std::uint32_t words[text_batch_words];
-    while (length > 0) {
-        const std::size_t bytes = length < 2 * text_batch_words ? length : 2 * text_batch_words;
-        packer.pack_transform(words, text, bytes);
-        out = write(out, words, static_cast<std::uint32_t>(bytes / 2 + (bytes & 1u)));
-        text += bytes;
-        length -= bytes;
-    }
-    return out;
-}
-
 }  // namespace
-
-const digits_writer digits_writers[] = {
-    {"scalar", write_digits_scalar, write_text_batched<write_digits_scalar>,
-     write_text_batched<write_digits_scalar>, always},
-#if ENCRYPT_SSE2_DIGITS
-    {"sse2", write_digits_sse2, write_text_batched<write_digits_sse2>,
-     write_text_batched<write_digits_sse2>, always},
-#endif
-#if ENCRYPT_AVX2_DIGITS
-    {"avx2", write_digits_avx2, write_text_digits_avx2, write_padded_text_digits_avx2,
-     has_avx2_digits},
-#endif
-#if ENCRYPT_AVX512_DIGITS
-    // Its masked loads and stores need no padding.
-    {"avx512", write_digits_avx512, write_text_digits_avx512, write_text_digits_avx512,
-     has_avx512_digits},
-#endif
-};
-const std::size_t digits_writer_count = sizeof digits_writers / sizeof digits_writers[0];
-
-const digits_writer& best_digits_writer() noexcept {
-    return fastest_supported(digits_writers, digits_writer_count);
-}
-
-char* write_digits_scalar(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        out = format_hex(out, words[i]);
-    }
-    return out;
-}
 
 char* format_hex(char* out, std::uint32_t word) noexcept {
     const std::size_t digits = digit_count(word);
@@ -97,6 +46,37 @@ char* format_hex(char* out, std::uint32_t word) noexcept {
         std::to_chars(out, out + max_digits, word, 16);
     }
     return out + digits;
+}
+
+char* write_word_digits(char* out, const std::uint32_t* words, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+        out = format_hex(out, words[i]);
+    }
+    return out;
+}
+
+char* write_text_digits_scalar(char* out, const unsigned char* text, std::size_t length) noexcept {
+    for (; length >= 2; text += 2, length -= 2) {
+        out = format_hex(out, mix(unit(text[0], text[1])));
+    }
+    return length == 0 ? out : format_hex(out, mix(unit(text[0], 0)));
+}
+
+// Where a writer's own reads and stores stay within the text and its room,
+// padding changes nothing and its text() serves for both.
+const digits_writer digits_writers[] = {
+    {"scalar", write_text_digits_scalar, write_text_digits_scalar, always},
+#if ENCRYPT_AVX2
+    {"avx2", write_text_digits_avx2, write_padded_text_digits_avx2, has_avx2_digits},
+#endif
+#if ENCRYPT_AVX512
+    {"avx512", write_text_digits_avx512, write_text_digits_avx512, has_avx512_digits},
+#endif
+};
+const std::size_t digits_writer_count = sizeof digits_writers / sizeof digits_writers[0];
+
+const digits_writer& best_digits_writer() noexcept {
+    return fastest_supported(digits_writers, digits_writer_count);
 }
 
 }  // namespace encrypt::detail

@@ -1,7 +1,7 @@
-// The AVX2 digits writer: eight words a step.
+// The AVX2 digits writer: eight units a step.
 #include "digits.hpp"
 
-#if ENCRYPT_AVX2_DIGITS
+#if ENCRYPT_AVX2
 #  include <immintrin.h>
 
 #  include <array>
@@ -165,23 +165,6 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_text(char* out, const unsigned char*
 
 }  // namespace
 
-// Eight words a step; the last few go through one more step from a copy of
-// them, so that nothing past them is read, and through put_last.
-ENCRYPT_AVX2_DIGITS_TARGET
-char* write_digits_avx2(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {
-    std::uint32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        out =
-            put_eight<false>(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)));
-    }
-    if (i < count) {
-        alignas(32) std::uint32_t rest[8] = {};
-        std::memcpy(rest, words + i, (count - i) * sizeof(std::uint32_t));
-        out = put_last(out, _mm256_load_si256(reinterpret_cast<const __m256i*>(rest)), count - i);
-    }
-    return out;
-}
-
 ENCRYPT_AVX2_DIGITS_TARGET
 char* write_text_digits_avx2(char* out, const unsigned char* text, std::size_t length) noexcept {
     return put_text<false>(out, text, length);
@@ -193,8 +176,8 @@ char* write_padded_text_digits_avx2(char* out, const unsigned char* text,
     return put_text<true>(out, text, length);
 }
 
-bool has_avx2_digits() noexcept { return cpu_has(cpu_feature::avx2); }
+bool has_avx2_digits() noexcept { return ENCRYPT_CPU_HAS(AVX2, "avx2"); }
 
 }  // namespace encrypt::detail
 
-#endif  // ENCRYPT_AVX2_DIGITS
+#endif  // ENCRYPT_AVX2

@@ -2,7 +2,7 @@
 // few under a mask.
 #include "digits.hpp"
 
-#if ENCRYPT_AVX512_DIGITS
+#if ENCRYPT_AVX512
 #  include <immintrin.h>
 
 #  include <bit>
@@ -69,25 +69,7 @@ ENCRYPT_AVX512_DIGITS_TARGET inline char* put_words(char* out, __m256i w,
     return out + length;
 }
 
-ENCRYPT_AVX512_DIGITS_TARGET inline __mmask8 first_words(std::uint32_t n) noexcept {
-    return static_cast<__mmask8>((1u << n) - 1u);
-}
-
 }  // namespace
-
-// Eight words a step; masked-off words are neither read nor written.
-ENCRYPT_AVX512_DIGITS_TARGET
-char* write_digits_avx512(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {
-    std::uint32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        out = put_words(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)), 8);
-    }
-    if (i < count) {
-        out =
-            put_words(out, _mm256_maskz_loadu_epi32(first_words(count - i), words + i), count - i);
-    }
-    return out;
-}
 
 // Thirty-two text bytes a step, packed, transformed and written in
 // registers; the last few bytes are loaded under a mask, which reads nothing
@@ -117,11 +99,11 @@ char* write_text_digits_avx512(char* out, const unsigned char* text, std::size_t
 #  endif
 
 bool has_avx512_digits() noexcept {
-    return cpu_has(cpu_feature::avx512vbmi2) && cpu_has(cpu_feature::avx512vbmi) &&
-           cpu_has(cpu_feature::avx512cd) && cpu_has(cpu_feature::avx512vl) &&
-           cpu_has(cpu_feature::avx512bw);
+    return ENCRYPT_CPU_HAS(AVX512_VBMI2, "avx512vbmi2") && ENCRYPT_CPU_HAS(AVX512_VBMI, "avx512vbmi") &&
+           ENCRYPT_CPU_HAS(AVX512CD, "avx512cd") && ENCRYPT_CPU_HAS(AVX512VL, "avx512vl") &&
+           ENCRYPT_CPU_HAS(AVX512BW, "avx512bw");
 }
 
 }  // namespace encrypt::detail
 
-#endif  // ENCRYPT_AVX512_DIGITS
+#endif  // ENCRYPT_AVX512

@@ -5,11 +5,6 @@
 namespace encrypt::detail {
 namespace {
 
-void pack_transform_plain(std::uint32_t* words, const unsigned char* text,
-                          std::size_t length) noexcept {
-    pack_transform_tail(words, text, length, 0);
-}
-
 bool always() noexcept { return true; }
 
 }  // namespace
@@ -20,10 +15,10 @@ void transform_plain(std::uint32_t* words, std::size_t count) noexcept {
     }
 }
 
-void pack_transform_tail(std::uint32_t* words, const unsigned char* text, std::size_t length,
-                         std::size_t first) noexcept {
+void pack_transform_plain(std::uint32_t* words, const unsigned char* text,
+                          std::size_t length) noexcept {
     const std::size_t pairs = length / 2;
-    for (std::size_t i = first; i < pairs; ++i) {
+    for (std::size_t i = 0; i < pairs; ++i) {
         words[i] = mix(unit(text[2 * i], text[2 * i + 1]));
     }
     if ((length & 1u) != 0) {
@@ -33,16 +28,14 @@ void pack_transform_tail(std::uint32_t* words, const unsigned char* text, std::s
 
 const kernel kernels[] = {
     {"plain", transform_plain, pack_transform_plain, always},
-#if ENCRYPT_AVX2_KERNELS
+#if ENCRYPT_AVX2
     {"avx2", transform_avx2, pack_transform_avx2, has_avx2},
 #endif
-#if ENCRYPT_AVX512_KERNELS
+#if ENCRYPT_AVX512
     {"avx512", transform_avx512, pack_transform_avx512, has_avx512},
 #endif
 };
 const std::size_t kernel_count = sizeof kernels / sizeof kernels[0];
-
-const kernel& plain_kernel() noexcept { return kernels[0]; }
 
 const kernel& best_kernel() noexcept {
     // Checked on every call: the check is a load and a test once the CPU

@@ -12,20 +12,6 @@
 
 #include "cpu_features.hpp"
 
-// The wide kernels need GCC or Clang on x86 (for target attributes and
-// run-time CPU checks), and a build that allows their instruction set.
-// Elsewhere the plain loop is all there is.
-#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 2
-#  define ENCRYPT_AVX2_KERNELS 1
-#else
-#  define ENCRYPT_AVX2_KERNELS 0
-#endif
-#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 3
-#  define ENCRYPT_AVX512_KERNELS 1
-#else
-#  define ENCRYPT_AVX512_KERNELS 0
-#endif
-
 namespace encrypt::detail {
 
 // The transform of one word, modulo 2^32.
@@ -43,39 +29,31 @@ struct kernel {
     const char* name;
     // Transforms count words in place.
     void (*transform)(std::uint32_t* words, std::size_t count) noexcept;
-    // Writes length / 2 + (length & 1) transformed units of text to words.
+    // Writes the length / 2 + (length & 1) transformed units of text to
+    // words, an odd last byte with a zero high byte.
     void (*pack_transform)(std::uint32_t* words, const unsigned char* text,
                            std::size_t length) noexcept;
     // Whether this CPU can run it.
     bool (*supported)() noexcept;
 };
 
-// Every kernel built into the library, the plain one first and then from
-// slowest to fastest; supported() says which of them may run here.
+// Every kernel built in, the plain one first and then from slowest to
+// fastest; supported() says which of them may run here.
 extern const kernel kernels[];
 extern const std::size_t kernel_count;
 
-const kernel& plain_kernel() noexcept;
 // The fastest kernel this CPU supports.
 const kernel& best_kernel() noexcept;
 
-// The plain loops, which the wide kernels finish with.
+// The plain loops, with which the wide kernels begin and end.
 void transform_plain(std::uint32_t* words, std::size_t count) noexcept;
-// The units from pair `first` on, and for an odd length the last byte
-// alone, whose high byte is the text's terminator.
-void pack_transform_tail(std::uint32_t* words, const unsigned char* text, std::size_t length,
-                         std::size_t first) noexcept;
-
-// Word arrays from this size on leave the caches anyway. The pack kernels
-// write them with non-temporal stores, around the caches, which spares
-// reading every line of the fresh array in before writing it.
-inline constexpr std::size_t streaming_threshold = std::size_t{8} << 20;
+void pack_transform_plain(std::uint32_t* words, const unsigned char* text,
+                          std::size_t length) noexcept;
 
 // Where the vector loops start: the first index from which words + index is
-// aligned to `alignment` bytes (the words before it go one at a time), or
-// `count` if there is none. A vector that straddles two cache lines costs two
-// accesses, and a heap block's vectors would do so every other time;
-// streaming stores take aligned addresses only.
+// aligned to `alignment` bytes, or `count` if there is none. A vector that
+// straddles two cache lines costs two accesses, and a heap block's vectors
+// would do so every other time.
 inline std::size_t aligned_start(const std::uint32_t* words, std::size_t count,
                                  std::size_t alignment) noexcept {
     const auto misalignment = reinterpret_cast<std::uintptr_t>(words) & (alignment - 1);
@@ -84,13 +62,13 @@ inline std::size_t aligned_start(const std::uint32_t* words, std::size_t count,
     return start < count ? start : count;
 }
 
-#if ENCRYPT_AVX2_KERNELS
+#if ENCRYPT_AVX2
 void transform_avx2(std::uint32_t* words, std::size_t count) noexcept;
 void pack_transform_avx2(std::uint32_t* words, const unsigned char* text,
                          std::size_t length) noexcept;
 bool has_avx2() noexcept;
 #endif
-#if ENCRYPT_AVX512_KERNELS
+#if ENCRYPT_AVX512
 void transform_avx512(std::uint32_t* words, std::size_t count) noexcept;
 void pack_transform_avx512(std::uint32_t* words, const unsigned char* text,
                            std::size_t length) noexcept;

@@ -18,6 +18,8 @@ using encrypt::test::reference_lines;
 
 struct capture {
     std::string out;
+    std::size_t output_size = 0;  // the most bytes the stream may hand over at once
+    std::size_t largest = 0;      // the most it did
     std::size_t fail_after = std::string::npos;  // bytes the sink takes before failing
     // A buffer to hand back in turn with the one just taken, as a writer
     // that is still busy with it does; null to hand back the same one.
@@ -26,6 +28,7 @@ struct capture {
 
 char* into_string(void* context, char* data, std::size_t size) {
     auto* to = static_cast<capture*>(context);
+    to->largest = std::max(to->largest, size);
     if (to->out.size() + size > to->fail_after) {
         return nullptr;
     }
@@ -35,7 +38,7 @@ char* into_string(void* context, char* data, std::size_t size) {
     }
     // Whatever the stream left in the buffer it gave up is spoilt.
     char* next = to->spare;
-    std::fill(data, data + line_stream::output_buffer_size, '#');
+    std::fill(data, data + to->output_size + line_stream::padding, '#');
     to->spare = data;
     return next;
 }
@@ -45,12 +48,13 @@ char* into_string(void* context, char* data, std::size_t size) {
 template <class NextBlock>
 std::string stream_through(const std::string& input, line_stream_settings settings,
                            std::size_t block_room, NextBlock next_block,
-                           bool swap_buffers = false) {
-    std::vector<std::uint64_t> memory(line_stream::memory_needed(block_room) / 8 + 1);
-    std::vector<char> spare(line_stream::output_buffer_size);
+                           bool swap_buffers = false, std::size_t output_size = 1 << 16) {
+    std::vector<std::uint64_t> memory(line_stream::memory_needed(block_room, output_size) / 8 + 1);
+    std::vector<char> spare(output_size + line_stream::padding);
     capture sink;
+    sink.output_size = output_size;
     sink.spare = swap_buffers ? spare.data() : nullptr;
-    line_stream stream(settings, memory.data(), block_room, into_string, &sink);
+    line_stream stream(settings, memory.data(), block_room, output_size, into_string, &sink);
     for (std::size_t at = 0; at < input.size();) {
         std::size_t size = next_block();
         size = std::min({size, block_room, input.size() - at});
@@ -59,12 +63,13 @@ std::string stream_through(const std::string& input, line_stream_settings settin
         at += size;
     }
     EXPECT_TRUE(stream.end_of_input());
+    EXPECT_LE(sink.largest, output_size) << "more than a piece of output at once";
     return sink.out;
 }
 
-const line_stream_settings line_feeds{'\n', false};
-const line_stream_settings zero_bytes{'\0', false};
-const line_stream_settings windows_text{'\n', true};
+const line_stream_settings line_feeds{'\n', false, nullptr};
+const line_stream_settings zero_bytes{'\0', false, nullptr};
+const line_stream_settings windows_text{'\n', true, nullptr};
 
 std::string expected(const std::string& input, line_stream_settings settings) {
     return reference_lines(input, static_cast<char>(settings.separator),
@@ -139,11 +144,33 @@ TEST(line_stream, matches_the_reference_on_random_input) {
     }
 }
 
+// Pieces of every size from the caption's up: each caption, line feed and
+// digit lands on a piece's last byte and on the byte past it, with each
+// digits writer, and the texts are short enough for their lines to be
+// written whole or long enough to be split.
+TEST(line_stream, fills_each_piece_to_its_last_byte) {
+    const std::string input = "abc\n\nHello, world!\nc\n" + std::string(45, 'q') + "\nxy\n\n\xff\xff\xfe\n";
+    for (std::size_t w = 0; w < encrypt::detail::digits_writer_count; ++w) {
+        const auto& writer = encrypt::detail::digits_writers[w];
+        if (!writer.supported()) {
+            continue;
+        }
+        line_stream_settings settings = line_feeds;
+        settings.writer = &writer;
+        for (std::size_t output_size = 40; output_size <= 200; ++output_size) {
+            const auto got = stream_through(input, settings, 64, [] { return 64; },
+                                            output_size % 2 == 0, output_size);
+            ASSERT_EQ(got, expected(input, settings))
+                << writer.name << ", pieces of " << output_size;
+        }
+    }
+}
+
 TEST(line_stream, stops_when_the_sink_fails) {
-    std::vector<std::uint64_t> memory(line_stream::memory_needed(16) / 8 + 1);
+    std::vector<std::uint64_t> memory(line_stream::memory_needed(16, 64) / 8 + 1);
     capture sink;
     sink.fail_after = 0;
-    line_stream stream(line_feeds, memory.data(), 16, into_string, &sink);
+    line_stream stream(line_feeds, memory.data(), 16, 64, into_string, &sink);
     std::memcpy(stream.input_space(), "abc\n", 4);
     EXPECT_TRUE(stream.consume(4));  // the line waits in the buffer
     EXPECT_FALSE(stream.end_of_input());

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "reference.hpp"
-#include "result_line.hpp"
+#include "digits.hpp"
 
 namespace {
 
@@ -72,57 +72,22 @@ INSTANTIATE_TEST_SUITE_P(digits_writers, each_digits_writer,
                              return std::string(encrypt::detail::digits_writers[info.param].name);
                          });
 
-// What printf gives, for every count around the vector widths and words of
-// every length, at every output address within a 64-byte line, never
-// touching a byte before the output or past eight bytes a word.
-TEST_P(each_digits_writer, matches_printf_word_by_word) {
+// The command's words, one after another, each within its eight bytes of
+// room and no byte past them.
+TEST(write_word_digits, matches_printf_word_by_word) {
     std::mt19937 random(9);
-    std::vector<std::uint32_t> words(300);
-    for (auto& word : words) {
-        word = static_cast<std::uint32_t>(random()) >> (random() % 33 == 32 ? 0 : random() % 32);
+    std::vector<std::uint32_t> words = {0, 0xffffffff, 0x10, 0xf};
+    for (int i = 0; i < 66; ++i) {
+        words.push_back(static_cast<std::uint32_t>(random()) >> (random() % 32));
     }
-    words[0] = 0;
-    words[5] = 0xffffffff;
-    for (std::uint32_t count = 0; count <= 70; ++count) {
-        for (std::uint32_t first : {0u, 1u, 3u, 200u}) {
-            std::string expected;
-            for (std::uint32_t i = 0; i < count; ++i) {
-                expected += printf_hex(words[first + i]);
-            }
-            for (std::size_t offset = 0; offset < 64; offset += (count < 20 ? 1 : 7)) {
-                // Eight bytes of room per word and not one more, guarded.
-                alignas(64) char buffer[64 + 8 * 70 + 1];
-                std::fill(std::begin(buffer), std::end(buffer), '#');
-                char* out = buffer + offset;
-                char* end = writer().write(out, words.data() + first, count);
-                ASSERT_EQ(std::string(out, end), expected)
-                    << count << " words from " << first << " at offset " << offset;
-                ASSERT_EQ(std::string(buffer, offset), std::string(offset, '#'));
-                ASSERT_EQ(out[8 * count], '#') << "wrote past its room at offset " << offset;
-            }
-        }
+    std::string expected;
+    for (const std::uint32_t word : words) {
+        expected += printf_hex(word);
     }
-}
-
-// The words in the line's own buffer, as the command lays it out: the line
-// from the start, word k at 8 * k - 2 bytes past the digits' start plus 4 *
-// count, the least room any word may have.
-TEST_P(each_digits_writer, reads_each_word_before_writing_over_it) {
-    std::mt19937 random(10);
-    for (std::uint32_t count = 1; count <= 70; ++count) {
-        std::vector<std::uint32_t> words(count);
-        std::string expected;
-        for (auto& word : words) {
-            word = static_cast<std::uint32_t>(random()) >> (random() % 32);
-            expected += printf_hex(word);
-        }
-        alignas(64) char buffer[40 + 8 * 70];
-        char* out = buffer + 38;
-        auto* in_place = reinterpret_cast<std::uint32_t*>(buffer + 36 + 4 * count);
-        std::memcpy(in_place, words.data(), 4 * count);
-        char* end = writer().write(out, in_place, count);
-        ASSERT_EQ(std::string(out, end), expected) << count << " words";
-    }
+    std::string buffer(8 * words.size() + 1, '#');
+    char* end = encrypt::detail::write_word_digits(buffer.data(), words.data(), words.size());
+    EXPECT_EQ(std::string(buffer.data(), end), expected);
+    EXPECT_EQ(buffer.back(), '#');
 }
 
 // A text's digits straight from its bytes: every length around the vector
@@ -154,46 +119,22 @@ TEST_P(each_digits_writer, writes_a_texts_digits_as_the_reference_does) {
             // under the sanitizers and valgrind.
             std::unique_ptr<unsigned char[]> block(new unsigned char[offset + length]);
             std::memcpy(block.get() + offset, text.data(), length);
-            char* end = writer().write_text(out, block.get() + offset, length);
+            char* end = writer().text(out, block.get() + offset, length);
             ASSERT_EQ(std::string(out, end), expected) << length << " bytes at offset " << offset;
             ASSERT_EQ(buffer.front(), '#');
             ASSERT_EQ(out[room], '#') << "wrote past its room: " << length << " bytes";
+            // Padded: the same digits, whatever lies past the text.
+            std::vector<unsigned char> padded(length + encrypt::detail::text_padding, 0xa5);
+            std::memcpy(padded.data(), text.data(), length);
+            buffer.assign(room + 1 + encrypt::detail::text_padding, '#');
+            end = writer().padded_text(buffer.data(), padded.data(), length);
+            ASSERT_EQ(std::string(buffer.data(), end), expected) << length << " bytes, padded";
         }
     }
 }
 
 TEST(digits_writers, the_first_is_the_scalar_reference) {
     EXPECT_STREQ(encrypt::detail::digits_writers[0].name, "scalar");
-}
-
-TEST(result_line, is_caption_digits_and_line_feed) {
-    const std::vector<std::uint32_t> words = {0x25da76d8, 0x32c8, 0, 0x7bbbdaf};
-    std::string line(encrypt::detail::result_line_capacity(4), '?');
-    line.resize(encrypt::detail::format_result_line(line.data(), words.data(), 4));
-    EXPECT_EQ(line, "Encrypted data in hexadecimal format: 25da76d832c807bbbdaf\n");
-
-    std::string empty(encrypt::detail::result_line_capacity(0), '?');
-    empty.resize(encrypt::detail::format_result_line(empty.data(), nullptr, 0));
-    EXPECT_EQ(empty, "Encrypted data in hexadecimal format: \n");
-}
-
-TEST(result_line, fits_its_capacity_when_every_word_has_eight_digits) {
-    const std::vector<std::uint32_t> words(100, 0xffffffff);
-    const std::size_t capacity = encrypt::detail::result_line_capacity(100);
-    std::vector<char> buffer(capacity + 1, '#');
-    EXPECT_EQ(encrypt::detail::format_result_line(buffer.data(), words.data(), 100), capacity);
-    EXPECT_EQ(buffer[capacity], '#');
-}
-
-TEST(result_line, capacity_reports_overflow) {
-    EXPECT_EQ(encrypt::detail::result_line_capacity(0), 39u);
-    EXPECT_EQ(encrypt::detail::result_line_capacity(2), 55u);
-    if constexpr (sizeof(std::size_t) == 4) {
-        EXPECT_EQ(encrypt::detail::result_line_capacity(0x20000000u), 0u);
-        EXPECT_EQ(encrypt::detail::result_line_capacity(0xffffffffu), 0u);
-    } else {
-        EXPECT_EQ(encrypt::detail::result_line_capacity(0xffffffffu), 39u + 8u * 0xffffffffull);
-    }
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+// Internal to the commands and the Python module: room for a result that is
+// about to be written whole.
+#ifndef ENCRYPT_SRC_RESULT_ROOM_HPP
+#define ENCRYPT_SRC_RESULT_ROOM_HPP
+
+#include <cstddef>
+
+namespace encrypt::detail {
+
+// A fresh block is mapped lazily: the first store to each of its pages traps
+// into the kernel, which on a virtual machine can take longer than writing
+// the page. A large room is a mapping of its own, which the kernel maps in
+// one call (on huge pages from 2 MiB on, where it has them), and returns to
+// the system when the room goes; a small one comes from the heap, which most
+// likely has its pages mapped already, or from the room itself.
+class result_room {
+public:
+    explicit result_room(std::size_t size) noexcept;
+    ~result_room();
+    result_room(const result_room&) = delete;
+    result_room& operator=(const result_room&) = delete;
+
+    // Null when the memory cannot be had.
+    char* data() const noexcept { return data_; }
+
+private:
+    char inline_[1024];
+    char* data_ = nullptr;
+    std::size_t size_;
+    bool mapped_ = false;
+};
+
+}  // namespace encrypt::detail
+
+#endif  // ENCRYPT_SRC_RESULT_ROOM_HPP
