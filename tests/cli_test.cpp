@@ -111,6 +111,21 @@ TEST(texts, every_byte_value) {
     expect_result(run_tool(call), reference_result_line(text, line_end), 0);
 }
 
+// Every word of "ab" has eight digits, so that the line fills its room to
+// the last byte with the line feed: rooms of every kind the command makes,
+// from one inside itself to one mapped on its own.
+TEST(texts, line_fills_its_room_to_the_last_byte) {
+    for (const std::size_t units : {1u, 123u, 124u, 8187u, 8188u, 16000u}) {
+        std::string text;
+        for (std::size_t i = 0; i < units; ++i) {
+            text += "ab";
+        }
+        invocation call;
+        call.args = {text};
+        expect_result(run_tool(call), reference_result_line(text, line_end), 0);
+    }
+}
+
 TEST(texts, longest_argument_the_system_delivers) {
 #ifdef _WIN32
     // A command line holds at most 32,767 characters, the tool's path included.

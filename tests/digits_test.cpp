@@ -12,6 +12,7 @@
 
 #include "reference.hpp"
 #include "digits.hpp"
+#include "result_room.hpp"
 
 namespace {
 
@@ -130,6 +131,17 @@ TEST_P(each_digits_writer, writes_a_texts_digits_as_the_reference_does) {
             end = writer().padded_text(buffer.data(), padded.data(), length);
             ASSERT_EQ(std::string(buffer.data(), end), expected) << length << " bytes, padded";
         }
+    }
+}
+
+// Rooms on both sides of where they move from inside the room to the heap
+// and to a mapping of their own, each written to its last byte.
+TEST(result_room, holds_every_byte_asked_for) {
+    for (const std::size_t size : {1u, 1024u, 1025u, 65535u, 65536u, (1u << 21) + 1}) {
+        const encrypt::detail::result_room room(size);
+        ASSERT_NE(room.data(), nullptr);
+        std::memset(room.data(), 'x', size);
+        EXPECT_EQ(room.data()[size - 1], 'x') << size;
     }
 }
 
