@@ -1,5 +1,5 @@
 // The encrypt-lines command: for every text of its input, the line that
-// `encrypt TEXT` prints.
+// `encrypt TEXT` prints; with -d, the other way.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "decrypt_stream.hpp"
 #include "line_stream.hpp"
 #include "output.hpp"
 #include "output_thread.hpp"
@@ -33,19 +34,25 @@ constexpr std::size_t output_size = std::size_t{1} << 20;
 
 constexpr std::string_view help_text =
     "Usage: encrypt-lines [OPTION]... [FILE]...\n"
-    "Print for every text in the FILEs the line that 'encrypt TEXT' prints.\n"
+    "Print for every text in the FILEs the line that 'encrypt TEXT' prints;\n"
+    "with -d, print the text of every such line.\n"
     "With no FILE, or when FILE is -, read standard input.\n"
     "\n"
     "A text ends at a line feed, which is not part of it; the last text of a\n"
     "file needs none. On Windows a carriage return just before the line feed\n"
     "ends the text too.\n"
     "\n"
-    "  -z, --null     a text ends at a zero byte instead\n"
+    "  -d, --decrypt  read result lines, with or without the caption, and\n"
+    "                 write each one's text followed by a line feed; a line\n"
+    "                 that no text gives, that several do, or whose text\n"
+    "                 holds a line feed is reported instead\n"
+    "  -z, --null     a text ends at a zero byte instead (with -d: each text\n"
+    "                 is followed by a zero byte)\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
     "\n"
-    "Exit status: 0 if all went well, 1 if a FILE could not be read, writing\n"
-    "failed or memory was short, 2 for a wrong option.\n";
+    "Exit status: 0 if all went well, 1 if a FILE could not be read, a line\n"
+    "had no text, writing failed or memory was short, 2 for a wrong option.\n";
 
 constexpr std::string_view version_text = "encrypt-lines (encrypt) " ENCRYPT_VERSION "\n";
 
@@ -64,6 +71,13 @@ int print(std::string_view text) {
 
 char* to_standard_output(void* context, char* data, std::size_t size) {
     return static_cast<encrypt::cli::output_thread*>(context)->put(data, size);
+}
+
+// A line's message, after the lines before it.
+void report_line(void* context, const char* file, std::uint64_t line, const char* message) {
+    static_cast<encrypt::cli::output_thread*>(context)->drain();
+    std::fprintf(stderr, "%s: %s:%llu: %s\n", program_name, file,
+                 static_cast<unsigned long long>(line), message);
 }
 
 #ifdef _WIN32
@@ -101,9 +115,10 @@ void widen_output_pipe() {
 void widen_output_pipe() {}
 #endif
 
-// Reads one input to its end, or until a write fails (which standard output
+// Reads one input to its end, or until a write fails (which the stream
 // keeps). Returns 0, or the errno of a failed read.
-int read_all(encrypt::cli::line_stream& stream, int fd) {
+template <class Stream>
+int read_all(Stream& stream, int fd) {
     const bool never_waits = reads_never_wait(fd);
     for (;;) {
         // Lines that are ready go out before a read that may wait, so that
@@ -112,19 +127,54 @@ int read_all(encrypt::cli::line_stream& stream, int fd) {
             return 0;
         }
         const long got = read_input(fd, stream.input_space(), stream.input_room());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
-        if (got == 0) {
-            return 0;
-        }
-        if (!stream.consume(static_cast<std::size_t>(got))) {
-            return 0;
+        if (got <= 0 || !stream.consume(static_cast<std::size_t>(got))) {
+            return got < 0 ? errno : 0;
         }
     }
+}
+
+// Every input in turn through `stream`; false if one could not be read.
+template <class Stream>
+bool read_inputs(Stream& stream, encrypt::cli::output_thread& writer, char** inputs, int count) {
+    bool read_failed = false;
+    for (int i = 0; i < count && writer.drain(); ++i) {
+        const char* name = inputs[i];
+        const bool is_standard_input = std::strcmp(name, "-") == 0;
+        const int fd = is_standard_input ? 0 : open_input(name);
+        if (fd < 0) {
+            const int error = errno;
+            // The lines before go out first, where both streams share a terminal.
+            writer.drain();
+            encrypt::cli::report(program_name, name, error);
+            read_failed = true;
+            continue;
+        }
+        if constexpr (requires { stream.begin(name); }) {
+            stream.begin(name);
+        }
+        const int error = read_all(stream, fd);
+        if (error == 0) {
+            stream.end_of_input();  // a last text without a separator ends here
+        } else {
+            // A text cut by a read error counts as ending where it failed,
+            // and a result line so cut is not read back at all.
+            if constexpr (requires { stream.abandon_line(); }) {
+                stream.abandon_line();
+            } else {
+                stream.end_of_input();
+            }
+            writer.drain();
+            encrypt::cli::report(program_name, name, error);
+            read_failed = true;
+        }
+        if (!is_standard_input) {
+            close_input(fd);
+        }
+    }
+    return !read_failed;
 }
 
 }  // namespace
@@ -138,9 +188,7 @@ int main(int argc, char** argv) {
     _setmode(0, _O_BINARY);
 #endif
     encrypt::cli::line_stream_settings settings;
-#ifdef _WIN32
-    settings.drop_carriage_return = true;
-#endif
+    bool decrypting = false;
     // Options may stand anywhere before "--"; what is left are the FILEs,
     // gathered at the front of argv.
     int files = 0;
@@ -157,25 +205,36 @@ int main(int argc, char** argv) {
             return print(version_text);
         } else if (arg == "--null") {
             settings.separator = '\0';
+        } else if (arg == "--decrypt") {
+            decrypting = true;
         } else if (arg[1] == '-') {
             return usage_error("unrecognized option", argv[i]);
         } else {
             for (const char letter : arg.substr(1)) {
-                if (letter != 'z') {
+                if (letter != 'z' && letter != 'd') {
                     const char option[2] = {letter, '\0'};
                     return usage_error("invalid option --", option);
                 }
+                settings.separator = letter == 'z' ? '\0' : settings.separator;
+                decrypting = decrypting || letter == 'd';
             }
-            settings.separator = '\0';
         }
     }
-    if (settings.separator == '\0') {
-        settings.drop_carriage_return = false;
+#ifdef _WIN32
+    // A carriage return before a line feed ends a text there; texts read
+    // back are written as they are, with no line end turned into CR LF.
+    settings.drop_carriage_return = settings.separator == '\n';
+    if (decrypting) {
+        _setmode(1, _O_BINARY);
     }
+#endif
 
-    // One block for the stream and the writer's spare output buffers.
+    // One block for either stream and the writer's spare output buffers.
+    using encrypt::cli::decrypt_stream;
     using encrypt::cli::line_stream;
-    const std::size_t stream_memory = line_stream::memory_needed(block_size, output_size);
+    const std::size_t stream_memory =
+        decrypting ? decrypt_stream::memory_needed(block_size, output_size)
+                   : line_stream::memory_needed(block_size, output_size);
     const std::size_t output_buffer = output_size + line_stream::padding;
     auto* memory = static_cast<char*>(std::malloc(
         stream_memory + encrypt::cli::output_thread::spare_buffers * output_buffer));
@@ -186,39 +245,20 @@ int main(int argc, char** argv) {
     widen_output_pipe();
     encrypt::cli::standard_output out;
     encrypt::cli::output_thread writer(out, memory + stream_memory, output_buffer);
-    line_stream stream(settings, memory, block_size, output_size, to_standard_output, &writer);
     static char standard_input[] = "-";
     char* only_input[] = {standard_input};
     char** inputs = files > 0 ? argv + 1 : only_input;
     const int input_count = files > 0 ? files : 1;
-
-    bool read_failed = false;
-    for (int i = 0; i < input_count && writer.drain(); ++i) {
-        const char* name = inputs[i];
-        const bool is_standard_input = std::strcmp(name, "-") == 0;
-        const int fd = is_standard_input ? 0 : open_input(name);
-        if (fd < 0) {
-            const int error = errno;
-            // The lines before go out first, where both streams share a terminal.
-            writer.drain();
-            encrypt::cli::report(program_name, name, error);
-            read_failed = true;
-            continue;
-        }
-        const int error = read_all(stream, fd);
-        // A file's last text ends with the file, whether or not a separator
-        // closes it, and one that failed counts as ending where it failed.
-        stream.end_of_input();
-        if (error != 0) {
-            writer.drain();
-            encrypt::cli::report(program_name, name, error);
-            read_failed = true;
-        }
-        if (!is_standard_input) {
-            close_input(fd);
-        }
+    bool all_well = true;
+    if (decrypting) {
+        decrypt_stream stream(settings.separator, memory, block_size, output_size,
+                              to_standard_output, report_line, &writer);
+        all_well = read_inputs(stream, writer, inputs, input_count) && !stream.any_failed();
+    } else {
+        line_stream stream(settings, memory, block_size, output_size, to_standard_output, &writer);
+        all_well = read_inputs(stream, writer, inputs, input_count);
     }
     writer.finish();
     std::free(memory);
-    return out.close(program_name, read_failed ? EXIT_FAILURE : EXIT_SUCCESS);
+    return out.close(program_name, all_well ? EXIT_SUCCESS : EXIT_FAILURE);
 }

@@ -9,9 +9,9 @@
 
 #include <encrypt/encrypt.h>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "result_room.hpp"
 
@@ -25,8 +25,7 @@ namespace {
 // below it, giving up and taking back the GIL costs more than the work.
 constexpr Py_ssize_t release_gil_from = Py_ssize_t{1} << 16;
 
-// Runs `work`, with the GIL released if asked, so that other Python threads
-// run meanwhile; `work` touches no Python object.
+// Runs `work`, which touches no Python object, with the GIL released if asked.
 template <class Work>
 auto run(bool release_gil, Work work) {
     if (!release_gil) {
@@ -38,6 +37,13 @@ auto run(bool release_gil, Work work) {
     return result;
 }
 
+// Raises a TypeError: what `function` takes, and the type of `given` instead.
+void wrong_type(const char* function, const char* takes, PyObject* given) {
+    PyObject* name = PyType_GetName(Py_TYPE(given));
+    PyErr_Format(PyExc_TypeError, "%s() takes %s, not %U", function, takes, name);
+    Py_XDECREF(name);
+}
+
 // A text argument: the bytes of any object with the buffer protocol.
 class text_argument {
 public:
@@ -47,33 +53,23 @@ public:
                          "%s() takes bytes, not str: encode the text first, for example "
                          "text.encode('utf-8')",
                          function);
-            return;
-        }
-        if (!PyObject_CheckBuffer(text)) {
-            PyObject* type_name = PyType_GetName(Py_TYPE(text));
-            PyErr_Format(PyExc_TypeError,
-                         "%s() takes a bytes-like object (bytes, bytearray, memoryview), not %U",
-                         function, type_name);
-            Py_XDECREF(type_name);
-            return;
-        }
-        if (PyObject_GetBuffer(text, &view_, PyBUF_SIMPLE) != 0) {
+        } else if (!PyObject_CheckBuffer(text)) {
+            wrong_type(function, "a bytes-like object (bytes, bytearray, memoryview)", text);
+        } else if (PyObject_GetBuffer(text, &view_, PyBUF_SIMPLE) != 0) {
             // A view with gaps between its items has no bytes in one piece.
             PyErr_Clear();
             PyErr_Format(PyExc_ValueError,
                          "%s() takes a contiguous buffer; copy a strided view first, for "
                          "example bytes(view)",
                          function);
-            return;
-        }
-        held_ = true;
-        if (static_cast<unsigned long long>(view_.len) > 0xffffffffULL) {
+        } else if (static_cast<unsigned long long>(view_.len) > 0xffffffffULL) {
+            held_ = true;
             PyErr_Format(PyExc_OverflowError,
                          "%s() takes texts of at most 4294967295 bytes, not %zd", function,
                          view_.len);
-            return;
+        } else {
+            held_ = ok_ = true;
         }
-        ok_ = true;
     }
     ~text_argument() {
         if (held_) {
@@ -94,18 +90,19 @@ private:
     bool ok_ = false;
 };
 
-using writer = std::size_t (*)(char* out, const char* text, std::uint32_t length);
-
-// Runs `write` on the text into a buffer of `capacity` bytes and returns
-// the first `length - drop` bytes it wrote as a str (every byte is ASCII).
-PyObject* ascii_result(const text_argument& text, std::size_t capacity, writer write,
-                       std::size_t drop) {
-    if (capacity == 0) {
-        return PyErr_NoMemory();  // more than this address space holds
+// Writes the digits or the line of the text into a room of `capacity` bytes
+// and returns the first `length - drop` bytes written as a str (all ASCII).
+PyObject* ascii_result(PyObject* argument, const char* function,
+                       std::size_t (*capacity_for)(std::uint32_t),
+                       std::size_t (*write)(char*, const char*, std::uint32_t), std::size_t drop) {
+    const text_argument text(argument, function);
+    if (!text.ok()) {
+        return nullptr;
     }
+    const std::size_t capacity = capacity_for(text.length());  // 0: past the address space
     const encrypt::detail::result_room room(capacity);
     char* out = room.data();
-    if (out == nullptr) {
+    if (capacity == 0 || out == nullptr) {
         return PyErr_NoMemory();
     }
     const std::size_t length =
@@ -113,21 +110,13 @@ PyObject* ascii_result(const text_argument& text, std::size_t capacity, writer w
     return PyUnicode_DecodeASCII(out, static_cast<Py_ssize_t>(length - drop), nullptr);
 }
 
-PyObject* hex(PyObject*, PyObject* argument) {
-    const text_argument text(argument, "hex");
-    if (!text.ok()) {
-        return nullptr;
-    }
-    return ascii_result(text, encrypt_hex_capacity(text.length()), encrypt_hex, 0);
+PyObject* hex(PyObject*, PyObject* text) {
+    return ascii_result(text, "hex", encrypt_hex_capacity, encrypt_hex, 0);
 }
 
-PyObject* result_line(PyObject*, PyObject* argument) {
-    const text_argument text(argument, "result_line");
-    if (!text.ok()) {
-        return nullptr;
-    }
+PyObject* result_line(PyObject*, PyObject* text) {
     // The line without the line feed that ends it.
-    return ascii_result(text, encrypt_line_capacity(text.length()), encrypt_line, 1);
+    return ascii_result(text, "result_line", encrypt_line_capacity, encrypt_line, 1);
 }
 
 PyObject* words(PyObject*, PyObject* argument) {
@@ -137,12 +126,9 @@ PyObject* words(PyObject*, PyObject* argument) {
     }
     const std::uint32_t length = text.length();
     const std::size_t count = length / 2 + (length & 1u);
-    std::uint32_t* encrypted = nullptr;
-    if (count != 0) {
-        encrypted = run(text.large(), [&] { return encrypt_text(text.data(), length); });
-        if (encrypted == nullptr) {
-            return PyErr_NoMemory();
-        }
+    std::uint32_t* encrypted = run(text.large(), [&] { return encrypt_text(text.data(), length); });
+    if (count != 0 && encrypted == nullptr) {
+        return PyErr_NoMemory();
     }
     // One copy, into the array's own block: frombytes takes any buffer.
     PyObject* memory = PyMemoryView_FromMemory(reinterpret_cast<char*>(encrypted),
@@ -162,72 +148,53 @@ PyObject* words(PyObject*, PyObject* argument) {
     return result;
 }
 
-// The struct format of 4-byte unsigned words in this machine's byte order.
+// The struct formats of 4-byte unsigned words in this machine's byte order.
 bool is_word_format(const char* format) {
-    if (format == nullptr) {
-        return false;  // plain bytes
-    }
-    const std::uint16_t one = 1;
-    unsigned char first_byte = 0;
-    std::memcpy(&first_byte, &one, 1);
-    const bool little = first_byte == 1;
-    const char order = format[0];
-    if (order == '@' || order == '=' || order == (little ? '<' : '>') ||
-        (order == '!' && !little)) {
+    const bool little = std::endian::native == std::endian::little;
+    if (format != nullptr && (*format == '@' || *format == '=' || *format == (little ? '<' : '>') ||
+                              (*format == '!' && !little))) {
         ++format;
     }
-    return (format[0] == 'I' || format[0] == 'L') && format[1] == '\0';
-}
-
-std::uint32_t* transform(std::uint32_t* words, std::size_t count) {
-    std::uint32_t* const first = words;
-    while (count > 0) {
-        // The C interface counts words in 32 bits.
-        const auto part = static_cast<std::uint32_t>(count < 0xffffffffu ? count : 0xffffffffu);
-        encrypt_words(words, part);
-        words += part;
-        count -= part;
-    }
-    return first;
+    return format != nullptr && (format[0] == 'I' || format[0] == 'L') && format[1] == '\0';
 }
 
 PyObject* encryption(PyObject*, PyObject* argument) {
+    Py_buffer view;
     if (!PyObject_CheckBuffer(argument)) {
-        PyObject* type_name = PyType_GetName(Py_TYPE(argument));
-        PyErr_Format(PyExc_TypeError,
-                     "encryption() takes a writable buffer of 32-bit unsigned words, such as "
-                     "array.array('I') or a NumPy uint32 array, not %U",
-                     type_name);
-        Py_XDECREF(type_name);
+        wrong_type("encryption", "a writable buffer of 32-bit unsigned words, such as "
+                   "array.array('I') or a NumPy uint32 array", argument);
         return nullptr;
     }
-    Py_buffer view;
     if (PyObject_GetBuffer(argument, &view, PyBUF_FULL_RO) != 0) {
         return nullptr;
     }
-    PyObject* result = nullptr;
     if (view.readonly) {
-        PyErr_SetString(PyExc_TypeError,
-                        "encryption() transforms words in place and needs a writable buffer, "
-                        "not a read-only one");
+        PyErr_SetString(PyExc_TypeError, "encryption() transforms words in place and needs a "
+                        "writable buffer, not a read-only one");
     } else if (view.itemsize != 4 || !is_word_format(view.format)) {
-        PyErr_Format(PyExc_TypeError,
-                     "encryption() needs 32-bit unsigned words (format 'I' or 'L' of 4 bytes), "
-                     "not format '%s' with %zd-byte items",
+        PyErr_Format(PyExc_TypeError, "encryption() needs 32-bit unsigned words (format 'I' or "
+                     "'L' of 4 bytes), not format '%s' with %zd-byte items",
                      view.format != nullptr ? view.format : "B", view.itemsize);
     } else if (!PyBuffer_IsContiguous(&view, 'A')) {
-        PyErr_SetString(PyExc_ValueError,
-                        "encryption() needs the words in one contiguous block, not a strided "
-                        "view; transform a contiguous copy");
+        PyErr_SetString(PyExc_ValueError, "encryption() needs the words in one contiguous block, "
+                        "not a strided view; transform a contiguous copy");
     } else {
-        auto* words = static_cast<std::uint32_t*>(view.buf);
-        const std::size_t count = static_cast<std::size_t>(view.len) / sizeof(std::uint32_t);
-        run(view.len >= release_gil_from, [&] { return transform(words, count); });
-        result = argument;
-        Py_INCREF(result);
+        run(view.len >= release_gil_from, [&] {
+            // The C interface counts words in 32 bits.
+            auto* words = static_cast<std::uint32_t*>(view.buf);
+            for (auto count = static_cast<std::size_t>(view.len) / 4; count > 0;) {
+                const auto part = static_cast<std::uint32_t>(count < 0xffffffffu ? count : 0xffffffffu);
+                words = encrypt_words(words, part) + part;
+                count -= part;
+            }
+            return 0;
+        });
+        PyBuffer_Release(&view);
+        Py_INCREF(argument);
+        return argument;
     }
     PyBuffer_Release(&view);
-    return result;
+    return nullptr;
 }
 
 PyMethodDef methods[] = {
@@ -257,11 +224,10 @@ PyMethodDef methods[] = {
 };
 
 int exec_module(PyObject* module) {
-    if (PyModule_AddStringConstant(module, "CAPTION", ENCRYPT_CAPTION) != 0 ||
-        PyModule_AddStringConstant(module, "__version__", ENCRYPT_VERSION) != 0) {
-        return -1;
-    }
-    return 0;
+    return PyModule_AddStringConstant(module, "CAPTION", ENCRYPT_CAPTION) != 0 ||
+                   PyModule_AddStringConstant(module, "__version__", ENCRYPT_VERSION) != 0
+               ? -1
+               : 0;
 }
 
 PyModuleDef_Slot slots[] = {
@@ -270,15 +236,9 @@ PyModuleDef_Slot slots[] = {
 };
 
 PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT,
-    "encrypt._encrypt",
-    "The encrypt library: a fixed, keyless word transform over text.",
-    0,
-    methods,
-    slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    PyModuleDef_HEAD_INIT, "encrypt._encrypt",
+    "The encrypt library: a fixed, keyless word transform over text.", 0, methods, slots,
+    nullptr, nullptr, nullptr,
 };
 
 }  // namespace

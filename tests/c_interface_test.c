@@ -68,6 +68,23 @@ static void check_text(const char* text, uint32_t length, const char* expected_h
               line[size - 1] == '\n',
           "encrypt_line", want);
 
+    {
+        /* The way back, in a buffer of exactly its capacity: a text without
+         * a zero byte comes back whole; another one gives some text, or
+         * counts as ambiguous. */
+        char* back = malloc(encrypt_decrypt_capacity(size));
+        uint32_t texts = 0;
+        const ptrdiff_t got = back != NULL ? encrypt_decrypt(back, line, size, &texts) : -9;
+        if (memchr(text, 0, length) == NULL) {
+            check(got == (ptrdiff_t)length && memcmp(back, text, length) == 0 && back[length] == 0,
+                  "encrypt_decrypt", want);
+        } else {
+            check(got >= 0 || (got == ENCRYPT_AMBIGUOUS && texts >= 2),
+                  "encrypt_decrypt of a text with a zero byte", want);
+        }
+        free(back);
+    }
+
     words = encrypt_text(text, length);
     check(length == 0 ? words == NULL : words != NULL, "encrypt_text", want);
     if (words != NULL) {
@@ -124,6 +141,16 @@ int main(void) {
         check(encrypt_line(line, NULL, 0) == sizeof ENCRYPT_CAPTION &&
                   strcmp(line, ENCRYPT_CAPTION "\n") == 0,
               "encrypt_line of nothing", "");
+    }
+    {
+        char out[16];
+        uint32_t texts = 0;
+        check(encrypt_decrypt(out, "25da76d832c", 11, &texts) == ENCRYPT_NOT_A_LINE,
+              "encrypt_decrypt of no line", "");
+        check(encrypt_decrypt(out, "121a394b27334\r\n", 15, &texts) == ENCRYPT_AMBIGUOUS &&
+                  texts == 2,
+              "encrypt_decrypt of a line two texts give", "");
+        check(encrypt_decrypt_capacity(7) == 8, "encrypt_decrypt_capacity", "");
     }
     /* Random texts of every length to 300 bytes: odd and even, around the
      * vector widths, every byte value. */

@@ -72,6 +72,27 @@ const std::string zero_ended = std::string("a\nb\0c\0\0d", 8);
 const std::string carriage_returns_before_zeros = std::string("ab\r\0\r\0c\r\n\0", 10);
 const std::string try_help = "Try 'encrypt-lines --help' for more information.\n";
 
+// The way back: result lines, with a line feed after every text (never CR LF).
+const std::string result_lines = reference_lines(texts, '\n', false, "\n");
+const std::string texts_back = texts + "\n";
+std::string repeated(const std::string& piece, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) {
+        all += piece;
+    }
+    return all;
+}
+const std::string hard_lines = "25da76d832c8\nxyz\n" + repeated("121a394b27334", 10) + "\n" +
+                               repeated("121a394b27334", 3) + "\n82a5ea91\r\n" +
+                               "Encrypted data in hexadecimal format:";
+const std::string hard_lines_back = "abc\n\xd2\xb6\n\n";
+const std::string hard_lines_err = lines_of(
+    "encrypt-lines: -:2: not a result line\n"
+    "encrypt-lines: -:3: more than 999 texts give this line\n"
+    "encrypt-lines: -:4: 8 texts give this line\n");
+const std::string line_feed_inside = reference_lines("a\nb", '\0', false, "\n");
+const std::string zero_inside = reference_lines(std::string("a\0b", 3), '\n', false, "\n");
+
 // clang-format off
 const lines_case lines_cases[] = {
     {"texts_of_standard_input", {}, texts, by_line(texts), "", 0},
@@ -94,6 +115,16 @@ const lines_case lines_cases[] = {
      lines_of("encrypt-lines: invalid option -- 'q'\n" + try_help), 2},
     {"double_dash_ends_options", {"--", "-z"}, texts, "",
      lines_of("encrypt-lines: -z: No such file or directory\n"), 1},
+    {"decrypt", {"-d"}, result_lines, texts_back, "", 0},
+    {"decrypt_long_option", {"--decrypt"}, result_lines, texts_back, "", 0},
+    {"decrypt_reports_lines_without_one_text", {"-d"}, hard_lines, hard_lines_back,
+     hard_lines_err, 1},
+    {"decrypt_text_holding_a_line_feed", {"-d"}, line_feed_inside, "",
+     lines_of("encrypt-lines: -:1: the text holds a line feed; use -z\n"), 1},
+    {"decrypt_z_ends_texts_with_zero_bytes", {"-dz"}, line_feed_inside, std::string("a\nb\0", 4),
+     "", 0},
+    {"decrypt_z_text_holding_a_zero_byte", {"-zd"}, zero_inside, "",
+     lines_of("encrypt-lines: -:1: the text holds a zero byte; leave out -z\n"), 1},
 };
 // clang-format on
 

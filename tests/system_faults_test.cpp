@@ -37,12 +37,18 @@ std::string many_lines() {
     return lines;
 }
 
+std::string by_line(const std::string& input) { return reference_lines(input, '\n', false, "\n"); }
+
 const std::string long_text = printable_text(131071, 1);
 const std::string lines_input = many_lines();
 // The file whose read fails: the first 14 bytes arrive, ending in the text
 // in progress "p", which ends where the file failed.
 const std::string failing_file = "abc\nline two\npartial text";
 const std::string next_file = "next\n";
+// The same for the way back: the read fails 9 bytes into the second line,
+// which is not read back at all; the next file's second line is no result line.
+const std::string failing_lines = by_line("abc\nline two\n");
+const std::string next_lines = by_line("next\n") + "not a line\n";
 
 struct fault_case {
     const char* name;
@@ -56,7 +62,6 @@ struct fault_case {
     std::string report;  // how the library's report begins
 };
 
-std::string by_line(const std::string& input) { return reference_lines(input, '\n', false, "\n"); }
 
 const fault_case fault_cases[] = {
     {"encrypt_one_byte_writes",
@@ -140,12 +145,24 @@ const fault_case fault_cases[] = {
      "encrypt-lines: {failing}: Input/output error\n",
      1,
      "misbehave: read failed"},
+    {"decrypt_failing_read",
+     true,
+     {"-d", "{failing_lines}", "{next_lines}"},
+     "",
+     "failing-read:60",
+     "abc\nnext\n",
+     "encrypt-lines: {failing_lines}: Input/output error\n"
+     "encrypt-lines: {next_lines}:2: not a result line\n",
+     1,
+     "misbehave: read failed"},
 };
 
 void PrintTo(const fault_case& value, std::ostream* out) { *out << value.name; }
 
-std::string with_files(std::string text, const std::string& failing, const std::string& next) {
-    for (const auto& [name, path] : {std::pair{"{failing}", failing}, std::pair{"{next}", next}}) {
+std::string with_files(std::string text, const std::filesystem::path& directory) {
+    for (const char* name : {"{failing}", "{next}", "{failing_lines}", "{next_lines}"}) {
+        const std::string file = std::string(name).substr(1, std::string(name).size() - 2);
+        const std::string path = (directory / file).string();
         for (std::size_t at; (at = text.find(name)) != std::string::npos;) {
             text.replace(at, std::string(name).size(), path);
         }
@@ -164,6 +181,8 @@ protected:
         std::filesystem::create_directory(directory_);
         std::ofstream(directory_ / "failing", std::ios::binary) << failing_file;
         std::ofstream(directory_ / "next", std::ios::binary) << next_file;
+        std::ofstream(directory_ / "failing_lines", std::ios::binary) << failing_lines;
+        std::ofstream(directory_ / "next_lines", std::ios::binary) << next_lines;
     }
     void TearDown() override {
         if (!directory_.empty()) {
@@ -178,21 +197,19 @@ protected:
 // order, and success; a failing close or read is reported and fails the run.
 TEST_P(system_faults, give_the_whole_output_or_report_the_failure) {
     const auto& param = GetParam();
-    const std::string failing = (directory_ / "failing").string();
-    const std::string next = (directory_ / "next").string();
     encrypt::test::invocation call;
     if (param.lines) {
         call.program = ENCRYPT_LINES_PATH;
     }
     for (const auto& arg : param.args) {
-        call.args.push_back(with_files(arg, failing, next));
+        call.args.push_back(with_files(arg, directory_));
     }
     call.input = param.input;
     std::string report;
     const auto got = encrypt::test::run_misbehaving(call, param.setting, report);
     EXPECT_TRUE(got.out == param.out)
         << "wrote " << got.out.size() << " bytes, not " << param.out.size();
-    EXPECT_EQ(got.err, with_files(param.err, failing, next));
+    EXPECT_EQ(got.err, with_files(param.err, directory_));
     EXPECT_EQ(got.exit_status, param.status);
     EXPECT_EQ(report.rfind(param.report, 0), 0u) << "the misbehaving calls said: " << report;
     EXPECT_EQ(report.find("misbehave: 0 "), std::string::npos) << "nothing misbehaved";

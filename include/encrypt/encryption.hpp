@@ -43,33 +43,33 @@ ENCRYPT_API std::uint32_t* _encryption(const char* text, std::uint32_t length);
 // The caption that opens every result line; it ends in one space.
 constexpr char caption[] = ENCRYPT_CAPTION;
 
-// Bytes that hex() needs for a text of `length` bytes (eight digits a word
-// and a terminating zero), or 0 if std::size_t cannot hold that.
+// The digits and the line of a text, as encrypt_hex_capacity(),
+// encrypt_hex(), encrypt_line_capacity() and encrypt_line() in encrypt.h
+// write them into the caller's buffer, with a terminating zero. For example:
+//     std::string digits(encrypt::hex_capacity(n), '\0');
+//     digits.resize(encrypt::hex(&digits[0], text, n));
 inline std::size_t hex_capacity(std::uint32_t length) noexcept {
     return encrypt_hex_capacity(length);
 }
-
-// Writes the digits of the text's words, printf's "%lx" for each word with no
-// separator, and a terminating zero to `out` (hex_capacity(length) bytes at
-// least), and returns the number of digits. Allocates nothing. For example:
-//     std::string digits(encrypt::hex_capacity(n), '\0');
-//     digits.resize(encrypt::hex(&digits[0], text, n));
 inline std::size_t hex(char* out, const char* text, std::uint32_t length) noexcept {
     return encrypt_hex(out, text, length);
 }
-
-// Bytes that line() needs for a text of `length` bytes, or 0 if std::size_t
-// cannot hold that.
 inline std::size_t line_capacity(std::uint32_t length) noexcept {
     return encrypt_line_capacity(length);
 }
-
-// Writes the line that `encrypt TEXT` writes on Linux (the caption, the
-// digits and one line feed) and a terminating zero to `out`
-// (line_capacity(length) bytes at least), and returns the line's length
-// without the zero. Allocates nothing.
 inline std::size_t line(char* out, const char* text, std::uint32_t length) noexcept {
     return encrypt_line(out, text, length);
+}
+
+// The way back from a result line to its text, as encrypt_decrypt_capacity()
+// and encrypt_decrypt() in encrypt.h: the text's length, or
+// ENCRYPT_NOT_A_LINE, ENCRYPT_AMBIGUOUS (with *texts) or ENCRYPT_NO_MEMORY.
+inline std::size_t decrypt_capacity(std::size_t length) noexcept {
+    return encrypt_decrypt_capacity(length);
+}
+inline std::ptrdiff_t decrypt(char* out, const char* line, std::size_t length,
+                              std::uint32_t* texts = nullptr) noexcept {
+    return encrypt_decrypt(out, line, length, texts);
 }
 
 }  // namespace encrypt

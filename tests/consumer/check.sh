@@ -54,7 +54,8 @@ fi
 echo "-- the shared library exports the two routines and the C interface, nothing else"
 exported=$(nm -D --defined-only "$work/shared/prefix/lib/libencrypt.so" | awk '$2 == "T" {print $3}' | sort)
 expected=$(printf '%s\n' _ZN7encrypt10encryptionEPjj _ZN7encrypt11_encryptionEPKcj encrypt_words \
-    encrypt_text encrypt_free encrypt_hex_capacity encrypt_hex encrypt_line_capacity encrypt_line | sort)
+    encrypt_text encrypt_free encrypt_hex_capacity encrypt_hex encrypt_line_capacity encrypt_line \
+    encrypt_decrypt_capacity encrypt_decrypt | sort)
 if [[ $exported != "$expected" ]]; then
     printf 'exported:\n%s\n' "$exported"
     exit 1

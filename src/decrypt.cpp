@@ -1,0 +1,492 @@
+#include "decrypt.hpp"
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "kernels.hpp"
+#include "line.hpp"
+
+namespace encrypt::detail {
+namespace {
+
+// Eight bytes, the first lowest on any machine.
+std::uint64_t load_eight(const unsigned char* bytes) noexcept {
+    std::uint64_t x;
+    std::memcpy(&x, bytes, sizeof x);
+    if constexpr (std::endian::native == std::endian::big) {
+        std::uint64_t swapped = 0;
+        for (int k = 0; k < 8; ++k) {
+            swapped = (swapped << 8) | ((x >> (8 * k)) & 0xff);
+        }
+        x = swapped;
+    }
+    return x;
+}
+
+// Whether the `size` bytes at `bytes` are all hex digits, in either case:
+// eight at a time, each byte's top bit telling its answer.
+bool all_hex_digits(const unsigned char* bytes, std::size_t size) noexcept {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t tops = 0x8080808080808080ULL;
+    // The top bit of each byte below 0x80: set where the byte is at least `low`.
+    const auto at_least = [](std::uint64_t x, unsigned low) { return (x + (0x80 - low) * ones) & tops; };
+    std::uint64_t wrong = 0;
+    for (std::size_t at = 0; at < size; at += 8) {
+        std::uint64_t x = 0x3030303030303030ULL;  // digits '0' stand in for missing bytes
+        if (size - at >= 8) {
+            x = load_eight(bytes + at);
+        } else {
+            for (std::size_t k = 0; at + k < size; ++k) {
+                x = (x & ~(std::uint64_t{0xff} << (8 * k))) | std::uint64_t{bytes[at + k]} << (8 * k);
+            }
+        }
+        const std::uint64_t high = x & tops;
+        x &= ~tops;
+        const std::uint64_t lower = x | 0x2020202020202020ULL;
+        const std::uint64_t digit = at_least(x, '0') & ~at_least(x, '9' + 1);
+        const std::uint64_t letter = at_least(lower, 'a') & ~at_least(lower, 'f' + 1);
+        wrong |= high | (~(digit | letter) & tops);
+    }
+    return wrong == 0;
+}
+
+// The value of the eight hex digits at `digits`, checked already, the first
+// one highest.
+std::uint32_t eight_digits(const unsigned char* digits) noexcept {
+    std::uint64_t x = load_eight(digits);
+    // Each byte its digit's value: letters, in either case, have bit 6 set.
+    x = (x & 0x0f0f0f0f0f0f0f0fULL) + 9 * ((x >> 6) & 0x0101010101010101ULL);
+    x = ((x << 4) | (x >> 8)) & 0x00ff00ff00ff00ffULL;  // two digits in each 16 bits
+    x = ((x << 8) | (x >> 16)) & 0x0000ffff0000ffffULL;  // four in each 32
+    return static_cast<std::uint32_t>((x << 16) | (x >> 32));
+}
+
+// A product (v + 5)(v + 26) leaves only some remainders modulo 45,045
+// (9 * 5 * 7 * 11 * 13): about one in 22. Looking its remainder up first
+// spares nearly every digit string that is no word the square root.
+constexpr std::uint32_t product_modulus = 45045;
+constexpr auto product_remainders = [] {
+    std::array<std::uint64_t, (product_modulus + 63) / 64> table{};
+    for (std::uint64_t v = 0; v <= 0xffff; ++v) {
+        // Reduced modulo 2^32, as the word keeps it.
+        const std::uint64_t product = ((v + 5) * (v + 26)) & 0xffffffff;
+        const std::uint64_t remainder = product % product_modulus;
+        table[remainder / 64] |= std::uint64_t{1} << (remainder % 64);
+    }
+    return table;
+}();
+
+// For the first four digits of a place, a bit for each length a word that
+// begins with them has: bit 0 for two digits to bit 6 for eight. Most such
+// digits begin no word of five digits or fewer, nor of seven.
+constexpr auto word_lengths = [] {
+    std::array<std::uint8_t, 65536> table{};
+    for (std::uint32_t v = 0; v <= 0xffff; ++v) {
+        const std::uint32_t word = mix(v);
+        int digits = 1;
+        while (digits < 8 && (word >> (4 * digits)) != 0) {
+            ++digits;
+        }
+        // Every four digits that open with the word, or with which it opens.
+        const std::uint32_t first = digits >= 4 ? word >> (4 * (digits - 4)) : word << (4 * (4 - digits));
+        const std::uint32_t count = digits >= 4 ? 1 : 1u << (4 * (4 - digits));
+        for (std::uint32_t k = 0; k < count; ++k) {
+            table[first + k] = static_cast<std::uint8_t>(table[first + k] | 1u << (digits - 2));
+        }
+    }
+    return table;
+}();
+
+// The number of texts, counted up to `most`.
+template <class Count>
+Count add(Count a, unsigned b, unsigned most) noexcept {
+    return static_cast<Count>(a + b < most ? a + b : most);
+}
+
+// Whether `word` may be the word of a unit: true for all that are, and for
+// about one in 44 of the others.
+inline bool may_be_word(std::uint32_t word) noexcept {
+    // The word keeps the product's high half, and its low half is the
+    // exclusive or of the product's two halves; the product is even.
+    const std::uint32_t product = word ^ (word >> 16);
+    const std::uint32_t remainder = product % product_modulus;
+    return ((product_remainders[remainder / 64] >> (remainder % 64)) & ~product & 1) != 0;
+}
+
+// The unit whose word is `word`, or -1, for a word that may_be_word().
+inline std::int32_t found_unit(std::uint32_t word) noexcept {
+    // (v + 5)(v + 26) is (2v + 31)^2 / 4 - 441 / 4: the root finds v. The
+    // product passes 2^32 only for v from 65521 on, and then leaves less
+    // than 2^21. A float's root is within 1/256 of 2v + 31, which is close
+    // enough to round to it.
+    const std::uint64_t product = word ^ (word >> 16);
+    for (std::uint64_t whole = product; whole < (std::uint64_t{1} << 33); whole += std::uint64_t{1} << 32) {
+        const float root = std::sqrt(static_cast<float>(4 * whole + 441));
+        const auto twice = static_cast<std::uint32_t>(root + 0.5f);
+        const std::uint32_t v = (twice - 31) / 2;
+        if (twice >= 31 && v <= 0xffff && mix(v) == word) {
+            return static_cast<std::int32_t>(v);
+        }
+        if (whole >= (std::uint64_t{1} << 21)) {
+            break;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::int32_t unit_of_word(std::uint32_t word) noexcept {
+    return found_unit(word);
+}
+
+line_decrypter::line_decrypter(emit_fn emit, void* context) noexcept
+    : emit_(emit), context_(context), nodes_(inline_nodes_) {
+    reset();
+}
+
+line_decrypter::~line_decrypter() { drop_nodes(); }
+
+void line_decrypter::drop_nodes() noexcept {
+    if (nodes_ != inline_nodes_) {
+        std::free(nodes_);
+        nodes_ = inline_nodes_;
+        node_room_ = inline_nodes;
+    }
+}
+
+void line_decrypter::reset() noexcept {
+    drop_nodes();
+    stage_ = stage::start;
+    next_ = 0;
+    reached_ = 1;
+    open_texts_ = 0;
+    out_of_memory_ = false;
+    has_pending_ = false;
+    here_ = place{};
+    here_.splits = 1;
+    here_.zero_free = 1;
+    decided_size_ = 0;
+    std::memset(places_, 0, sizeof places_);
+    nodes_[0] = node_t{0, 0, false};
+    node_count_ = 1;
+}
+
+std::size_t line_decrypter::feed(const unsigned char* bytes, std::size_t size) noexcept {
+    std::size_t used = 0;
+    if (stage_ == stage::start) {
+        // The caption, whole; or none, for a line that opens with a digit.
+        // Its first letter is a digit too, its second none.
+        const std::size_t most = size < caption.size() ? size : caption.size();
+        std::size_t same = std::memcmp(bytes, caption.data(), most) == 0 ? most : 0;
+        while (same < most && bytes[same] == static_cast<unsigned char>(caption[same])) {
+            ++same;
+        }
+        if (same == caption.size()) {
+            used = same;
+        } else if (same == size) {
+            return 0;  // the caption's beginning so far
+        }
+        stage_ = same >= 2 && used == 0 ? stage::not_a_line : stage::single;
+    }
+    if (stage_ == stage::not_a_line) {
+        return size;
+    }
+    bytes += used;
+    size -= used;
+    if (!all_hex_digits(bytes, size)) {
+        stage_ = stage::not_a_line;
+        return used + size;
+    }
+    // bytes[0] is the digit after place next_; words need up to eight.
+    std::size_t at = 0;
+    while (size - at >= 8) {
+        const std::uint64_t from = next_;
+        if (!step(bytes + at, 8)) {
+            return used + size;
+        }
+        at += static_cast<std::size_t>(next_ - from);
+    }
+    hand_on();
+    return used + at;
+}
+
+line_decrypter::outcome line_decrypter::finish(const unsigned char* bytes, std::size_t size) noexcept {
+    const outcome result = decide(bytes, size);
+    hand_on();
+    reset();
+    return result;
+}
+
+line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes, std::size_t size) noexcept {
+    if (stage_ == stage::start && (size == 0 || (size + 1 >= caption.size() && size <= caption.size() &&
+                                                 std::memcmp(bytes, caption.data(), size) == 0))) {
+        return outcome::text;  // an empty line, or the caption alone, trimmed or not
+    }
+    const std::size_t used = feed(bytes, size);
+    // The last few digits, from a copy padded with zero digits.
+    unsigned char last[16];
+    std::memset(last, '0', sizeof last);
+    std::memcpy(last, bytes + used, size - used);
+    const std::uint64_t first = next_;
+    const std::uint64_t end = next_ + (size - used);
+    while (stage_ != stage::start && stage_ != stage::not_a_line && next_ < end) {
+        step(last + (next_ - first), static_cast<std::size_t>(end - next_));
+    }
+    if (stage_ == stage::start || stage_ == stage::not_a_line) {
+        return out_of_memory_ ? outcome::no_memory : outcome::not_a_line;
+    }
+    const place& line = stage_ == stage::single ? here_ : places_[end % window];
+    if (stage_ == stage::single && end == 0) {
+        return outcome::text;  // the caption and no digit
+    }
+    if (line.splits == 0) {
+        return outcome::not_a_line;
+    }
+    if (stage_ == stage::counting || (line.splits > 1 && line.zero_free_last != 1)) {
+        texts_ = line.splits > 1 || open_texts_ == 0 ? line.splits : open_texts_;
+        return outcome::ambiguous;
+    }
+    const bool one = line.splits == 1;
+    if (stage_ == stage::single) {
+        decide_unit(pending_, true);  // the last unit of the one split that wins
+    } else {
+        decide_units_through(one ? line.split_node : line.last_node);
+        decide_unit(one ? line.split_unit : line.last_unit, true);
+    }
+    return outcome::text;
+}
+
+// Cuts at place next_, where digits[0] follows it and `available` digits
+// are the line's, and moves next_ on to the next place a split reaches.
+// False once no split goes on, or the memory ran out.
+bool line_decrypter::step(const unsigned char* digits, std::size_t available) noexcept {
+    const std::uint32_t value = eight_digits(digits);
+    const std::size_t longest = available < 8 ? available : 8;
+    // The lengths a word may have here (none where a zero opens it).
+    unsigned lengths = (unsigned{word_lengths[value >> 16]} << 2) & ((2u << longest) - 1);
+    if (stage_ == stage::single) {
+        std::int32_t found = -1;
+        std::size_t length = 0;
+        bool several = false;
+        for (unsigned left = lengths; left != 0; left &= left - 1) {
+            const auto l = static_cast<std::size_t>(std::countr_zero(left));
+            const std::uint32_t word = value >> (4 * (8 - l));
+            const std::int32_t unit = found_unit(word);
+            several = several || (unit >= 0 && found >= 0);
+            length = unit >= 0 && found < 0 ? l : length;
+            found = unit >= 0 && found < 0 ? unit : found;
+        }
+        if (found < 0) {
+            stage_ = stage::not_a_line;
+            return false;
+        }
+        if (!several) {
+            // Every split here goes on with this word. The one that can win,
+            // if one still can, has its last unit decided now.
+            if (has_pending_ && (here_.splits == 1 || here_.zero_free == 1)) {
+                decide_unit(pending_, false);
+            }
+            const auto unit = static_cast<std::uint16_t>(found);
+            here_.zero_free_last = (unit & 0xff) != 0 ? here_.zero_free : 0;
+            here_.zero_free = (unit & 0xff) != 0 && (unit >> 8) != 0 ? here_.zero_free : 0;
+            pending_ = unit;
+            has_pending_ = true;
+            next_ += length;
+            return true;
+        }
+        // Several words: the splits are followed apart from here on, the
+        // undecided unit the first node after what is decided.
+        place& here = places_[next_ % window];
+        here = here_;
+        here.split_unit = here.free_unit = here.last_unit = pending_;
+        here.split_node = here.free_node = here.last_node = 0;
+        reached_ = 1;
+        stage_ = stage::digits;
+        has_pending_ = false;
+    }
+    if (!cut_at(next_, value, lengths) || !next_cut()) {
+        return false;
+    }
+    // Back to one place that every split reaches, where one can still win:
+    // all of it before its last unit is decided.
+    const place& there = places_[next_ % window];
+    if (reached_ == 1 && stage_ == stage::digits && (there.splits == 1 || there.zero_free == 1)) {
+        const bool one = there.splits == 1;
+        decide_units_through(one ? there.split_node : there.free_node);
+        pending_ = one ? there.split_unit : there.free_unit;
+        has_pending_ = true;
+        here_ = there;
+        places_[next_ % window] = place{};
+        node_count_ = 1;
+        stage_ = stage::single;
+    }
+    return true;
+}
+
+// Takes the place `at` as a cut: makes the node of its one split, if it has
+// one that can win, and counts the splits of each word that follows it.
+bool line_decrypter::cut_at(std::uint64_t at, std::uint32_t value, unsigned lengths) noexcept {
+    if (node_count_ == node_room_ && !make_room()) {
+        out_of_memory_ = true;
+        stage_ = stage::not_a_line;
+        return false;
+    }
+    const place here = places_[at % window];
+    places_[at % window] = place{};
+    std::uint32_t node = 0;
+    if (at != 0 && stage_ == stage::digits && (here.splits == 1 || here.zero_free == 1)) {
+        const bool one = here.splits == 1;
+        const std::uint32_t parent = one ? here.split_node : here.free_node;
+        nodes_[node_count_] = node_t{one ? here.split_unit : here.free_unit,
+                                     static_cast<std::uint8_t>(node_count_ - parent), false};
+        node = static_cast<std::uint32_t>(node_count_++);
+    }
+    for (; lengths != 0; lengths &= lengths - 1) {
+        const auto length = static_cast<std::size_t>(std::countr_zero(lengths));
+        const std::uint32_t word = value >> (4 * (8 - length));
+        const std::int32_t found = found_unit(word);
+        if (found < 0) {
+            continue;
+        }
+        const auto unit = static_cast<std::uint16_t>(found);
+        place& there = places_[(at + length) % window];
+        reached_ |= 1u << length;
+        there.splits = add(there.splits, here.splits, most_texts);
+        there.split_unit = unit;
+        there.split_node = node;
+        if (here.zero_free != 0 && (unit & 0xff) != 0) {
+            there.zero_free_last = add(there.zero_free_last, here.zero_free, 2);
+            there.last_unit = unit;
+            there.last_node = node;
+            if ((unit >> 8) != 0) {
+                there.zero_free = add(there.zero_free, here.zero_free, 2);
+                there.free_unit = unit;
+                there.free_node = node;
+            }
+        }
+    }
+    return true;
+}
+
+// Moves next_ to the next place that some split ends at; false when none
+// does, and the line has no split.
+bool line_decrypter::next_cut() noexcept {
+    reached_ &= ~1u;
+    if (reached_ == 0) {
+        stage_ = stage::not_a_line;
+        return false;
+    }
+    const int step = std::countr_zero(reached_);
+    next_ += static_cast<unsigned>(step);
+    reached_ >>= step;
+    return true;
+}
+
+// The arena is full: what every split that can still win agrees on is
+// decided and dropped. What stays undecided may take more room, up to the
+// limit; past it, or where no split can win any more, only the splits are
+// counted.
+bool line_decrypter::make_room() noexcept {
+    std::uint32_t open[3 * window];
+    std::size_t count = 0;
+    std::uint32_t splits = 0;
+    for (const place& p : places_) {
+        splits += p.splits;
+        if (p.splits == 1) {
+            open[count++] = p.split_node;
+        }
+        if (p.zero_free == 1) {
+            open[count++] = p.free_node;
+        }
+        if (p.zero_free_last == 1) {
+            open[count++] = p.last_node;
+        }
+    }
+    if (count == 0) {
+        stage_ = stage::counting;
+        node_count_ = 1;
+        return true;
+    }
+    // The nearest node every open split goes through: the latest of them
+    // steps back until all meet, as a node comes after the one before it.
+    for (;;) {
+        std::uint32_t latest = 0;
+        std::uint32_t earliest = open[0];
+        for (std::size_t i = 0; i < count; ++i) {
+            latest = open[i] > latest ? open[i] : latest;
+            earliest = open[i] < earliest ? open[i] : earliest;
+        }
+        if (latest == earliest) {
+            break;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            open[i] -= open[i] == latest ? nodes_[latest].back : 0;
+        }
+    }
+    const std::uint32_t decided = open[0];
+    decide_units_through(decided);
+    hand_on();
+    std::memmove(nodes_, nodes_ + decided, (node_count_ - decided) * sizeof(node_t));
+    node_count_ -= decided;
+    for (place& p : places_) {
+        p.split_node -= p.split_node >= decided ? decided : p.split_node;
+        p.free_node -= p.free_node >= decided ? decided : p.free_node;
+        p.last_node -= p.last_node >= decided ? decided : p.last_node;
+    }
+    // Two bytes a node: past the limit the line counts as ambiguous.
+    if (2 * node_count_ > most_undecided_text) {
+        open_texts_ = splits < most_texts ? splits : most_texts;
+        stage_ = stage::counting;
+        node_count_ = 1;
+        return true;
+    }
+    if (node_count_ <= node_room_ / 2) {
+        return true;
+    }
+    auto* grown = static_cast<node_t*>(std::malloc(2 * node_room_ * sizeof(node_t)));
+    if (grown == nullptr) {
+        return false;
+    }
+    std::memcpy(grown, nodes_, node_count_ * sizeof(node_t));
+    drop_nodes();
+    nodes_ = grown;
+    node_room_ *= 2;
+    return true;
+}
+
+// The units from the last one decided to node `to` are decided.
+void line_decrypter::decide_units_through(std::uint32_t to) noexcept {
+    for (std::uint32_t i = to; i != 0; i -= nodes_[i].back) {
+        nodes_[i].on_path = true;
+    }
+    for (std::uint32_t i = 1; i <= to; ++i) {
+        if (nodes_[i].on_path) {
+            decide_unit(nodes_[i].unit, false);
+        }
+    }
+}
+
+// A decided unit joins the text: both its bytes, or only the low one for
+// the text's last unit when its high byte is zero.
+void line_decrypter::decide_unit(std::uint16_t unit, bool last) noexcept {
+    if (decided_size_ + 2 > sizeof decided_) {
+        hand_on();
+    }
+    decided_[decided_size_++] = static_cast<unsigned char>(unit & 0xff);
+    if (!last || (unit >> 8) != 0) {
+        decided_[decided_size_++] = static_cast<unsigned char>(unit >> 8);
+    }
+}
+
+void line_decrypter::hand_on() noexcept {
+    if (decided_size_ != 0) {
+        emit_(context_, decided_, decided_size_);
+        decided_size_ = 0;
+    }
+}
+
+}  // namespace encrypt::detail

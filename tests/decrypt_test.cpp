@@ -1,0 +1,179 @@
+// The way back from a result line to its text, through the C interface and
+// the decrypter itself, against the reference.
+#include <encrypt/encrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decrypt.hpp"
+#include "reference.hpp"
+
+namespace {
+
+using namespace std::string_literals;
+
+constexpr std::ptrdiff_t text_result = 0;  // any length of text
+
+struct decrypted {
+    std::ptrdiff_t result;  // a length, or ENCRYPT_NOT_A_LINE, ...
+    std::string text;
+    std::uint32_t texts = 0;
+};
+
+decrypted decrypt(const std::string& line) {
+    // Exactly as long as the line, so that a read past it is caught.
+    std::vector<char> copy(line.begin(), line.end());
+    std::vector<char> out(encrypt_decrypt_capacity(line.size()), '#');
+    decrypted got;
+    got.result = encrypt_decrypt(out.data(), copy.data(), copy.size(), &got.texts);
+    if (got.result >= 0) {
+        got.text.assign(out.data(), static_cast<std::size_t>(got.result));
+        EXPECT_EQ(out[static_cast<std::size_t>(got.result)], '\0');
+    }
+    return got;
+}
+
+// What a text's line gives back: the text, but for an even one ending in a
+// zero byte, which stands for the odd text without it.
+std::string canonical(std::string text) {
+    if (text.size() % 2 == 0 && !text.empty() && text.back() == '\0') {
+        text.pop_back();
+    }
+    return text;
+}
+
+const std::string caption = "Encrypted data in hexadecimal format: ";
+
+struct line_case {
+    const char* name;
+    std::string line;
+    std::ptrdiff_t result;  // text_result, or an error
+    std::string text;       // or, for ambiguous lines, how many texts
+};
+
+// clang-format off
+const line_case line_cases[] = {
+    {"caption_and_digits", caption + "25da76d832c8", text_result, "abc"},
+    {"digits_alone", "25da76d832c8", text_result, "abc"},
+    {"either_case", caption + "25DA76d832C8", text_result, "abc"},
+    {"line_feed", caption + "25da76d832c8\n", text_result, "abc"},
+    {"cr_lf", "25da76d832c8\r\n", text_result, "abc"},
+    {"empty_text_captioned", caption, text_result, ""},
+    {"empty_text_trimmed_caption", caption.substr(0, caption.size() - 1), text_result, ""},
+    {"empty_line", "", text_result, ""},
+    {"empty_line_feed", "\n", text_result, ""},
+    {"odd_text", "32c8", text_result, "c"},
+    {"a_zero_byte_of_its_own", "82", text_result, "\0"s},
+    // Two splits; the one whose text has no zero byte wins.
+    {"zero_rule", "82a5ea91", text_result, "\xd2\xb6"},
+    // ...and only because an odd last unit gives one byte.
+    {"odd_rule", "c4a18a2", text_result, "r\x03\x01"},
+    {"two_zero_free_texts", "121a394b27334", ENCRYPT_AMBIGUOUS, "2"},
+    {"truncated_last_word", "25da76d832c", ENCRYPT_NOT_A_LINE, ""},
+    {"a_word_no_unit_gives", "25da76d9", ENCRYPT_NOT_A_LINE, ""},
+    {"leading_zero", "025da76d8", ENCRYPT_NOT_A_LINE, ""},
+    {"space_inside", "25da76d8 32c8", ENCRYPT_NOT_A_LINE, ""},
+    {"hex_prefix", "0x25da76d8", ENCRYPT_NOT_A_LINE, ""},
+    {"odd_character", "25da76d832c8g", ENCRYPT_NOT_A_LINE, ""},
+    {"lone_carriage_return", "25da76d832c8\r", ENCRYPT_NOT_A_LINE, ""},
+    {"trimmed_caption_then_digits", caption.substr(0, caption.size() - 1) + "25da76d832c8",
+     ENCRYPT_NOT_A_LINE, ""},
+    {"caption_cut_short", caption.substr(0, 10), ENCRYPT_NOT_A_LINE, ""},
+    {"one_digit", "E", ENCRYPT_NOT_A_LINE, ""},
+};
+// clang-format on
+
+void PrintTo(const line_case& value, std::ostream* out) { *out << value.name; }
+
+class lines : public testing::TestWithParam<line_case> {};
+
+TEST_P(lines, give_their_text_or_say_why_not) {
+    const auto& param = GetParam();
+    const decrypted got = decrypt(param.line);
+    if (param.result == text_result) {
+        EXPECT_EQ(got.text, param.text);
+        EXPECT_EQ(got.result, static_cast<std::ptrdiff_t>(param.text.size()));
+    } else {
+        EXPECT_EQ(got.result, param.result);
+    }
+    if (param.result == ENCRYPT_AMBIGUOUS) {
+        EXPECT_EQ(std::to_string(got.texts), param.text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(decrypt, lines, testing::ValuesIn(line_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(unit_of_word, finds_every_unit_and_nothing_else) {
+    for (std::uint32_t unit = 0; unit <= 0xffff; ++unit) {
+        const std::uint32_t word = encrypt_reference_mix(unit);
+        ASSERT_EQ(encrypt::detail::unit_of_word(word), static_cast<std::int32_t>(unit));
+        ASSERT_EQ(encrypt::detail::unit_of_word(word ^ 0x10000), -1) << unit;
+        ASSERT_EQ(encrypt::detail::unit_of_word(word + 2), -1) << unit;
+    }
+}
+
+// The reference's random texts, every byte value among them, back from
+// their lines: the text itself, or where a zero byte lets more than one text
+// give the line, a text without one, or the count of them.
+TEST(round_trips, give_back_every_text) {
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(random() % 300, '\0');
+        for (char& c : text) {
+            c = static_cast<char>(round % 2 == 0 ? random() : ' ' + random() % 95);
+        }
+        const std::string line = encrypt::test::reference_result_line(text, "\n");
+        const decrypted got = decrypt(round % 3 == 0 ? line.substr(caption.size()) : line);
+        if (text.find('\0') == std::string::npos) {
+            ASSERT_EQ(got.text, text) << "round " << round;
+        } else if (got.result == ENCRYPT_AMBIGUOUS) {
+            ASSERT_GE(got.texts, 2u);
+        } else {
+            ASSERT_GE(got.result, 0);
+            ASSERT_TRUE(got.text == canonical(text) || got.text.find('\0') == std::string::npos);
+        }
+    }
+}
+
+// The decrypter fed a line in pieces of every size, each time with what it
+// wants again in front, gives what it gives for the line whole.
+TEST(line_decrypter, reads_a_line_in_pieces_of_any_size) {
+    std::string text;
+    for (int byte = 1; byte < 256; ++byte) {
+        text.push_back(static_cast<char>(byte));
+    }
+    for (const std::string& line :
+         {encrypt::test::reference_result_line(text, ""), "82a5ea91"s, "121a394b27334"s, caption}) {
+        const decrypted whole = decrypt(line);
+        for (std::size_t piece = 1; piece <= 70; ++piece) {
+            std::string got;
+            encrypt::detail::line_decrypter decrypter(
+                [](void* to, const unsigned char* bytes, std::size_t size) {
+                    static_cast<std::string*>(to)->append(reinterpret_cast<const char*>(bytes), size);
+                },
+                &got);
+            std::string pending;
+            for (std::size_t at = 0; at < line.size(); at += piece) {
+                pending += line.substr(at, piece);
+                const auto* bytes = reinterpret_cast<const unsigned char*>(pending.data());
+                pending.erase(0, decrypter.feed(bytes, pending.size()));
+                ASSERT_LT(pending.size(), 64u);
+            }
+            const auto outcome = decrypter.finish(
+                reinterpret_cast<const unsigned char*>(pending.data()), pending.size());
+            ASSERT_EQ(outcome == encrypt::detail::line_decrypter::outcome::text, whole.result >= 0)
+                << "pieces of " << piece;
+            if (whole.result >= 0) {
+                ASSERT_EQ(got, whole.text) << "pieces of " << piece;
+            }
+        }
+    }
+}
+
+}  // namespace
