@@ -8,7 +8,8 @@ namespace encrypt::cli {
 
 using encrypt::detail::line_decrypter;
 
-std::size_t decrypt_stream::memory_needed(std::size_t input_size, std::size_t output_size) noexcept {
+std::size_t decrypt_stream::memory_needed(std::size_t input_size,
+                                          std::size_t output_size) noexcept {
     return output_size + carry_room + input_size;
 }
 
@@ -74,7 +75,7 @@ void decrypt_stream::take_text(void* self, const unsigned char* text, std::size_
     }
     if (stream.held_size_ + size > stream.held_room_) {
         std::size_t room = stream.held_room_ < (std::size_t{64} << 10) ? std::size_t{64} << 10
-                                                                         : 2 * stream.held_room_;
+                                                                       : 2 * stream.held_room_;
         room = room < most_held_text ? room : most_held_text;
         auto* grown = static_cast<unsigned char*>(std::realloc(stream.held_, room));
         if (grown == nullptr) {
@@ -108,8 +109,8 @@ bool decrypt_stream::consume(std::size_t size) noexcept {
     const unsigned char* const end = input_space() + size;
     carry_ = 0;
     while (at < end) {
-        const auto* line_feed =
-            static_cast<const unsigned char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+        const auto* line_feed = static_cast<const unsigned char*>(
+            std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
         if (line_feed == nullptr) {
             // The line goes on in the next block: what the decrypter wants
             // again waits there, and so does a carriage return that a line

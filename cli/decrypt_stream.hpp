@@ -80,8 +80,8 @@ private:
     unsigned char* held_ = nullptr;
     std::size_t held_size_ = 0;
     std::size_t held_room_ = 0;
-    bool leaving_ = false;      // some of the text has gone out
-    bool line_failed_ = false;  // the text holds the terminator, or memory ran short
+    bool leaving_ = false;           // some of the text has gone out
+    bool line_failed_ = false;       // the text holds the terminator, or memory ran short
     const char* failure_ = nullptr;  // what went wrong then
     bool sink_failed_ = false;
     bool any_failed_ = false;

@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     // The whole line leaves in one write, so that runs appending to one file
     // at once cannot cut into each other's lines.
     const std::uint64_t capacity = encrypt::detail::most_line_bytes(n);
-    const encrypt::detail::result_room line(capacity <= SIZE_MAX ? static_cast<std::size_t>(capacity) : 0);
+    const encrypt::detail::result_room line(
+        capacity <= SIZE_MAX ? static_cast<std::size_t>(capacity) : 0);
     if (capacity > SIZE_MAX || line.data() == nullptr) {
         std::free(words);
         return memory_exhausted();

@@ -232,12 +232,12 @@ int main(int argc, char** argv) {
     // One block for either stream and the writer's spare output buffers.
     using encrypt::cli::decrypt_stream;
     using encrypt::cli::line_stream;
-    const std::size_t stream_memory =
-        decrypting ? decrypt_stream::memory_needed(block_size, output_size)
-                   : line_stream::memory_needed(block_size, output_size);
+    const std::size_t stream_memory = decrypting
+                                          ? decrypt_stream::memory_needed(block_size, output_size)
+                                          : line_stream::memory_needed(block_size, output_size);
     const std::size_t output_buffer = output_size + line_stream::padding;
-    auto* memory = static_cast<char*>(std::malloc(
-        stream_memory + encrypt::cli::output_thread::spare_buffers * output_buffer));
+    auto* memory = static_cast<char*>(
+        std::malloc(stream_memory + encrypt::cli::output_thread::spare_buffers * output_buffer));
     if (memory == nullptr) {
         encrypt::cli::report(program_name, "memory exhausted");
         return EXIT_FAILURE;

@@ -78,7 +78,8 @@ std::size_t line_stream::memory_needed(std::size_t input_size, std::size_t outpu
 line_stream::line_stream(line_stream_settings settings, void* memory, std::size_t input_size,
                          std::size_t output_size, sink out, void* context) noexcept
     : settings_(settings),
-      writer_(settings.writer != nullptr ? *settings.writer : encrypt::detail::best_digits_writer()),
+      writer_(settings.writer != nullptr ? *settings.writer
+                                         : encrypt::detail::best_digits_writer()),
       input_(static_cast<unsigned char*>(memory) + output_size + padding),
       input_size_(input_size),
       output_(static_cast<char*>(memory)),

@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               digits_wanted);
         std::vector<char> with_padding(digits_room + encrypt::detail::text_padding);
         end = writer.padded_text(with_padding.data(), padded.data(), size);
-        check(std::string(with_padding.data(), static_cast<std::size_t>(end - with_padding.data())) ==
-              digits_wanted);
+        check(std::string(with_padding.data(),
+                          static_cast<std::size_t>(end - with_padding.data())) == digits_wanted);
     }
 
     std::unique_ptr<char[]> hex(new char[encrypt_hex_capacity(length)]);

@@ -19,6 +19,8 @@
 #  error "ENCRYPT_VERSION names the library's version"
 #endif
 
+PyObject* decrypt(PyObject*, PyObject* line);  // _decrypt.cpp
+
 namespace {
 
 // From this many bytes of work on, other Python threads may run meanwhile:
@@ -161,29 +163,35 @@ bool is_word_format(const char* format) {
 PyObject* encryption(PyObject*, PyObject* argument) {
     Py_buffer view;
     if (!PyObject_CheckBuffer(argument)) {
-        wrong_type("encryption", "a writable buffer of 32-bit unsigned words, such as "
-                   "array.array('I') or a NumPy uint32 array", argument);
+        wrong_type("encryption",
+                   "a writable buffer of 32-bit unsigned words, such as "
+                   "array.array('I') or a NumPy uint32 array",
+                   argument);
         return nullptr;
     }
     if (PyObject_GetBuffer(argument, &view, PyBUF_FULL_RO) != 0) {
         return nullptr;
     }
     if (view.readonly) {
-        PyErr_SetString(PyExc_TypeError, "encryption() transforms words in place and needs a "
+        PyErr_SetString(PyExc_TypeError,
+                        "encryption() transforms words in place and needs a "
                         "writable buffer, not a read-only one");
     } else if (view.itemsize != 4 || !is_word_format(view.format)) {
-        PyErr_Format(PyExc_TypeError, "encryption() needs 32-bit unsigned words (format 'I' or "
+        PyErr_Format(PyExc_TypeError,
+                     "encryption() needs 32-bit unsigned words (format 'I' or "
                      "'L' of 4 bytes), not format '%s' with %zd-byte items",
                      view.format != nullptr ? view.format : "B", view.itemsize);
     } else if (!PyBuffer_IsContiguous(&view, 'A')) {
-        PyErr_SetString(PyExc_ValueError, "encryption() needs the words in one contiguous block, "
+        PyErr_SetString(PyExc_ValueError,
+                        "encryption() needs the words in one contiguous block, "
                         "not a strided view; transform a contiguous copy");
     } else {
         run(view.len >= release_gil_from, [&] {
             // The C interface counts words in 32 bits.
             auto* words = static_cast<std::uint32_t*>(view.buf);
             for (auto count = static_cast<std::size_t>(view.len) / 4; count > 0;) {
-                const auto part = static_cast<std::uint32_t>(count < 0xffffffffu ? count : 0xffffffffu);
+                const auto part =
+                    static_cast<std::uint32_t>(count < 0xffffffffu ? count : 0xffffffffu);
                 words = encrypt_words(words, part) + part;
                 count -= part;
             }
@@ -220,6 +228,13 @@ PyMethodDef methods[] = {
      "array, or any buffer of format 'I' or 'L' with 4-byte items. With v a\n"
      "word and all arithmetic modulo 2**32, p = (v + 26) * (v + 5) and the\n"
      "new word is p ^ (p >> 16)."},
+    {"decrypt", decrypt, METH_O,
+     "decrypt(line, /)\n--\n\n"
+     "The text whose result line this is, as bytes: line is a str or\n"
+     "bytes-like, with or without the caption and a line end. Raises\n"
+     "ValueError('not a result line') where no text gives the line, and\n"
+     "ValueError('K texts give this line') where several do and not exactly\n"
+     "one of them is without a zero byte."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -236,9 +251,15 @@ PyModuleDef_Slot slots[] = {
 };
 
 PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT, "encrypt._encrypt",
-    "The encrypt library: a fixed, keyless word transform over text.", 0, methods, slots,
-    nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT,
+    "encrypt._encrypt",
+    "The encrypt library: a fixed, keyless word transform over text.",
+    0,
+    methods,
+    slots,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 }  // namespace

@@ -34,7 +34,8 @@ setup(
     ext_modules=[
         Extension(
             "encrypt._encrypt",
-            sources=[relative(os.path.join(here, "_encrypt.cpp"))] + [relative(p) for p in library_sources],
+            sources=[relative(os.path.join(here, name)) for name in ("_encrypt.cpp", "_decrypt.cpp")]
+            + [relative(p) for p in library_sources],
             include_dirs=[relative(os.path.join(root, "include")), relative(os.path.join(root, "src"))],
             define_macros=[("Py_LIMITED_API", "0x030B0000"), ("ENCRYPT_VERSION", '"%s"' % version)],
             extra_compile_args=["-std=c++20", "-O2", "-fno-exceptions", "-fvisibility=hidden"],

@@ -32,7 +32,9 @@ bool all_hex_digits(const unsigned char* bytes, std::size_t size) noexcept {
     constexpr std::uint64_t ones = 0x0101010101010101ULL;
     constexpr std::uint64_t tops = 0x8080808080808080ULL;
     // The top bit of each byte below 0x80: set where the byte is at least `low`.
-    const auto at_least = [](std::uint64_t x, unsigned low) { return (x + (0x80 - low) * ones) & tops; };
+    const auto at_least = [](std::uint64_t x, unsigned low) {
+        return (x + (0x80 - low) * ones) & tops;
+    };
     std::uint64_t wrong = 0;
     for (std::size_t at = 0; at < size; at += 8) {
         std::uint64_t x = 0x3030303030303030ULL;  // digits '0' stand in for missing bytes
@@ -40,7 +42,8 @@ bool all_hex_digits(const unsigned char* bytes, std::size_t size) noexcept {
             x = load_eight(bytes + at);
         } else {
             for (std::size_t k = 0; at + k < size; ++k) {
-                x = (x & ~(std::uint64_t{0xff} << (8 * k))) | std::uint64_t{bytes[at + k]} << (8 * k);
+                x = (x & ~(std::uint64_t{0xff} << (8 * k))) | std::uint64_t{bytes[at + k]}
+                                                                  << (8 * k);
             }
         }
         const std::uint64_t high = x & tops;
@@ -59,42 +62,28 @@ std::uint32_t eight_digits(const unsigned char* digits) noexcept {
     std::uint64_t x = load_eight(digits);
     // Each byte its digit's value: letters, in either case, have bit 6 set.
     x = (x & 0x0f0f0f0f0f0f0f0fULL) + 9 * ((x >> 6) & 0x0101010101010101ULL);
-    x = ((x << 4) | (x >> 8)) & 0x00ff00ff00ff00ffULL;  // two digits in each 16 bits
+    x = ((x << 4) | (x >> 8)) & 0x00ff00ff00ff00ffULL;   // two digits in each 16 bits
     x = ((x << 8) | (x >> 16)) & 0x0000ffff0000ffffULL;  // four in each 32
     return static_cast<std::uint32_t>((x << 16) | (x >> 32));
 }
-
-// A product (v + 5)(v + 26) leaves only some remainders modulo 45,045
-// (9 * 5 * 7 * 11 * 13): about one in 22. Looking its remainder up first
-// spares nearly every digit string that is no word the square root.
-constexpr std::uint32_t product_modulus = 45045;
-constexpr auto product_remainders = [] {
-    std::array<std::uint64_t, (product_modulus + 63) / 64> table{};
-    for (std::uint64_t v = 0; v <= 0xffff; ++v) {
-        // Reduced modulo 2^32, as the word keeps it.
-        const std::uint64_t product = ((v + 5) * (v + 26)) & 0xffffffff;
-        const std::uint64_t remainder = product % product_modulus;
-        table[remainder / 64] |= std::uint64_t{1} << (remainder % 64);
-    }
-    return table;
-}();
 
 // For the first four digits of a place, a bit for each length a word that
 // begins with them has: bit 0 for two digits to bit 6 for eight. Most such
 // digits begin no word of five digits or fewer, nor of seven.
 constexpr auto word_lengths = [] {
     std::array<std::uint8_t, 65536> table{};
+    // Kept to few steps, which compilers count when they make the table.
     for (std::uint32_t v = 0; v <= 0xffff; ++v) {
         const std::uint32_t word = mix(v);
-        int digits = 1;
-        while (digits < 8 && (word >> (4 * digits)) != 0) {
-            ++digits;
-        }
-        // Every four digits that open with the word, or with which it opens.
-        const std::uint32_t first = digits >= 4 ? word >> (4 * (digits - 4)) : word << (4 * (4 - digits));
-        const std::uint32_t count = digits >= 4 ? 1 : 1u << (4 * (4 - digits));
-        for (std::uint32_t k = 0; k < count; ++k) {
-            table[first + k] = static_cast<std::uint8_t>(table[first + k] | 1u << (digits - 2));
+        const auto digits = static_cast<int>((std::bit_width(word) + 3) / 4);
+        if (digits >= 4) {
+            table[word >> (4 * (digits - 4))] |= static_cast<std::uint8_t>(1u << (digits - 2));
+        } else {
+            // Every four digits that open with a shorter word.
+            const std::uint32_t first = word << (4 * (4 - digits));
+            for (std::uint32_t k = 0; k < (1u << (4 * (4 - digits))); ++k) {
+                table[first + k] |= static_cast<std::uint8_t>(1u << (digits - 2));
+            }
         }
     }
     return table;
@@ -106,24 +95,17 @@ Count add(Count a, unsigned b, unsigned most) noexcept {
     return static_cast<Count>(a + b < most ? a + b : most);
 }
 
-// Whether `word` may be the word of a unit: true for all that are, and for
-// about one in 44 of the others.
-inline bool may_be_word(std::uint32_t word) noexcept {
-    // The word keeps the product's high half, and its low half is the
-    // exclusive or of the product's two halves; the product is even.
-    const std::uint32_t product = word ^ (word >> 16);
-    const std::uint32_t remainder = product % product_modulus;
-    return ((product_remainders[remainder / 64] >> (remainder % 64)) & ~product & 1) != 0;
-}
-
-// The unit whose word is `word`, or -1, for a word that may_be_word().
+// The unit whose word is `word`, or -1.
 inline std::int32_t found_unit(std::uint32_t word) noexcept {
-    // (v + 5)(v + 26) is (2v + 31)^2 / 4 - 441 / 4: the root finds v. The
+    // The word keeps the product's high half, and its low half is the
+    // exclusive or of the product's two halves. (v + 5)(v + 26) is
+    // (2v + 31)^2 / 4 - 441 / 4: the root finds v. The
     // product passes 2^32 only for v from 65521 on, and then leaves less
     // than 2^21. A float's root is within 1/256 of 2v + 31, which is close
     // enough to round to it.
     const std::uint64_t product = word ^ (word >> 16);
-    for (std::uint64_t whole = product; whole < (std::uint64_t{1} << 33); whole += std::uint64_t{1} << 32) {
+    for (std::uint64_t whole = product; whole < (std::uint64_t{1} << 33);
+         whole += std::uint64_t{1} << 32) {
         const float root = std::sqrt(static_cast<float>(4 * whole + 441));
         const auto twice = static_cast<std::uint32_t>(root + 0.5f);
         const std::uint32_t v = (twice - 31) / 2;
@@ -139,9 +121,7 @@ inline std::int32_t found_unit(std::uint32_t word) noexcept {
 
 }  // namespace
 
-std::int32_t unit_of_word(std::uint32_t word) noexcept {
-    return found_unit(word);
-}
+std::int32_t unit_of_word(std::uint32_t word) noexcept { return found_unit(word); }
 
 line_decrypter::line_decrypter(emit_fn emit, void* context) noexcept
     : emit_(emit), context_(context), nodes_(inline_nodes_) {
@@ -214,16 +194,19 @@ std::size_t line_decrypter::feed(const unsigned char* bytes, std::size_t size) n
     return used + at;
 }
 
-line_decrypter::outcome line_decrypter::finish(const unsigned char* bytes, std::size_t size) noexcept {
+line_decrypter::outcome line_decrypter::finish(const unsigned char* bytes,
+                                               std::size_t size) noexcept {
     const outcome result = decide(bytes, size);
     hand_on();
     reset();
     return result;
 }
 
-line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes, std::size_t size) noexcept {
-    if (stage_ == stage::start && (size == 0 || (size + 1 >= caption.size() && size <= caption.size() &&
-                                                 std::memcmp(bytes, caption.data(), size) == 0))) {
+line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
+                                               std::size_t size) noexcept {
+    if (stage_ == stage::start &&
+        (size == 0 || (size + 1 >= caption.size() && size <= caption.size() &&
+                       std::memcmp(bytes, caption.data(), size) == 0))) {
         return outcome::text;  // an empty line, or the caption alone, trimmed or not
     }
     const std::size_t used = feed(bytes, size);

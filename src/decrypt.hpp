@@ -95,7 +95,7 @@ private:
     emit_fn emit_;
     void* context_;
     stage stage_ = stage::start;
-    std::uint64_t next_ = 0;  // the next place to cut at, before the first digit fed
+    std::uint64_t next_ = 0;     // the next place to cut at, before the first digit fed
     std::uint32_t reached_ = 1;  // bit i: some split ends at place next_ + i
     std::uint32_t texts_ = 0;
     std::uint32_t open_texts_ = 0;  // splits still open when the limit was passed

@@ -41,8 +41,7 @@ ENCRYPT_AVX512_TARGET void transform_avx512(std::uint32_t* words, std::size_t co
         // Masked-off lanes are neither read nor written.
         const std::size_t left = count - i;
         const auto lanes = static_cast<__mmask16>(left >= 16 ? 0xffff : (1u << left) - 1);
-        _mm512_mask_store_epi32(words + i, lanes,
-                                mix16(_mm512_maskz_load_epi32(lanes, words + i)));
+        _mm512_mask_store_epi32(words + i, lanes, mix16(_mm512_maskz_load_epi32(lanes, words + i)));
     }
 }
 

@@ -155,7 +155,8 @@ TEST(line_decrypter, reads_a_line_in_pieces_of_any_size) {
             std::string got;
             encrypt::detail::line_decrypter decrypter(
                 [](void* to, const unsigned char* bytes, std::size_t size) {
-                    static_cast<std::string*>(to)->append(reinterpret_cast<const char*>(bytes), size);
+                    static_cast<std::string*>(to)->append(reinterpret_cast<const char*>(bytes),
+                                                          size);
                 },
                 &got);
             std::string pending;

@@ -38,7 +38,8 @@ public:
         reader_ = std::thread([this, end = ends[0], read_up_to] {
             char piece[block_size];
             while (got_.size() < read_up_to) {
-                const ssize_t n = read(end, piece, std::min(sizeof piece, read_up_to - got_.size()));
+                const ssize_t n =
+                    read(end, piece, std::min(sizeof piece, read_up_to - got_.size()));
                 if (n <= 0) {
                     break;
                 }

@@ -19,3 +19,6 @@ def words(text: ReadableBuffer, /) -> array[int]:
 
 def encryption(buffer: _Words, /) -> _Words:
     """Transforms a writable, contiguous buffer of 32-bit unsigned words in place and returns it."""
+
+def decrypt(line: str | ReadableBuffer, /) -> bytes:
+    """The text whose result line this is; ValueError where no one text gives it."""

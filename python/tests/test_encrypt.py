@@ -169,3 +169,32 @@ def test_large_texts_on_several_threads_at_once():
     for k, (digits, words) in enumerate(results):
         assert digits == expected[k]
         assert words == reference_words(inputs[k])
+
+
+def test_decrypt_gives_texts_back():
+    # Random texts, every byte value among them: a text without a zero byte
+    # comes back whole, from bytes or str, with or without caption and line end.
+    for text in texts():
+        line = CAPTION + reference_hex(text)
+        if 0 not in text:
+            for given in (line, line.encode(), bytearray(line.encode()) + b"\r\n", reference_hex(text)):
+                assert encrypt.decrypt(given) == text, len(text)
+    assert encrypt.decrypt(memoryview(b"x25da76d832c8")[1:]) == b"abc"
+    assert encrypt.decrypt(CAPTION.rstrip()) == b""
+    assert encrypt.decrypt("82a5ea91") == b"\xd2\xb6"  # the one of two texts without a zero byte
+
+
+@pytest.mark.parametrize(
+    "line, error, message",
+    [
+        ("25da76d832c", ValueError, "^not a result line$"),
+        ("25da76d832c8\u00e9", ValueError, "^not a result line$"),
+        ("121a394b27334", ValueError, "^2 texts give this line$"),
+        ("121a394b27334" * 10, ValueError, "^more than 999 texts give this line$"),
+        (42, TypeError, "str or a contiguous bytes-like"),
+        (memoryview(b"25da76d8")[::2], TypeError, "contiguous"),
+    ],
+)
+def test_decrypt_refuses(line, error, message):
+    with pytest.raises(error, match=message):
+        encrypt.decrypt(line)
