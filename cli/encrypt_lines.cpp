@@ -34,20 +34,17 @@ constexpr std::size_t output_size = std::size_t{1} << 20;
 
 constexpr std::string_view help_text =
     "Usage: encrypt-lines [OPTION]... [FILE]...\n"
-    "Print for every text in the FILEs the line that 'encrypt TEXT' prints;\n"
-    "with -d, print the text of every such line.\n"
+    "Print for every text in the FILEs the line that 'encrypt TEXT' prints.\n"
     "With no FILE, or when FILE is -, read standard input.\n"
     "\n"
     "A text ends at a line feed, which is not part of it; the last text of a\n"
     "file needs none. On Windows a carriage return just before the line feed\n"
     "ends the text too.\n"
     "\n"
-    "  -d, --decrypt  read result lines, with or without the caption, and\n"
-    "                 write each one's text followed by a line feed; a line\n"
-    "                 that no text gives, that several do, or whose text\n"
-    "                 holds a line feed is reported instead\n"
-    "  -z, --null     a text ends at a zero byte instead (with -d: each text\n"
-    "                 is followed by a zero byte)\n"
+    "  -d, --decrypt  read result lines back: write each one's text and a line\n"
+    "                 feed, or report the line if it has no one text\n"
+    "  -z, --null     a text ends at a zero byte instead (with -d: is followed\n"
+    "                 by one)\n"
     "      --help     display this help and exit\n"
     "      --version  output version information and exit\n"
     "\n"
@@ -141,36 +138,22 @@ template <class Stream>
 bool read_inputs(Stream& stream, encrypt::cli::output_thread& writer, char** inputs, int count) {
     bool read_failed = false;
     for (int i = 0; i < count && writer.drain(); ++i) {
-        const char* name = inputs[i];
-        const bool is_standard_input = std::strcmp(name, "-") == 0;
-        const int fd = is_standard_input ? 0 : open_input(name);
-        if (fd < 0) {
-            const int error = errno;
-            // The lines before go out first, where both streams share a terminal.
-            writer.drain();
-            encrypt::cli::report(program_name, name, error);
-            read_failed = true;
-            continue;
+        const bool is_standard_input = std::strcmp(inputs[i], "-") == 0;
+        const int fd = is_standard_input ? 0 : open_input(inputs[i]);
+        int error = fd < 0 ? errno : 0;
+        if (fd >= 0) {
+            stream.begin(inputs[i]);
+            error = read_all(stream, fd);
+            // The last text ends with its input, separator or not; one that
+            // a failed read cut ends where it failed.
+            (error == 0 ? stream.end_of_input() : stream.abandon_line());
         }
-        if constexpr (requires { stream.begin(name); }) {
-            stream.begin(name);
-        }
-        const int error = read_all(stream, fd);
-        if (error == 0) {
-            stream.end_of_input();  // a last text without a separator ends here
-        } else {
-            // A text cut by a read error counts as ending where it failed,
-            // and a result line so cut is not read back at all.
-            if constexpr (requires { stream.abandon_line(); }) {
-                stream.abandon_line();
-            } else {
-                stream.end_of_input();
-            }
-            writer.drain();
-            encrypt::cli::report(program_name, name, error);
+        if (error != 0) {
+            writer.drain();  // the lines before go out first
+            encrypt::cli::report(program_name, inputs[i], error);
             read_failed = true;
         }
-        if (!is_standard_input) {
+        if (fd >= 0 && !is_standard_input) {
             close_input(fd);
         }
     }

@@ -11,63 +11,34 @@ namespace {
 
 using encrypt::detail::caption;
 
-// The separators of a block, in order. Most texts are short, and memchr's
-// set-up would cost as much as a short text's scan: the block is compared 64
-// bytes a step instead, eight bytes at a time, each step giving a bit for
-// every separator. A step may read up to 63 bytes past the block (its
-// padding holds them), and masks off what it finds there.
-class separators {
-public:
-    separators(const unsigned char* from, const unsigned char* end,
-               unsigned char separator) noexcept
-        : chunk_(from), end_(end), repeated_(0x0101010101010101ULL * separator) {
-        found_ = found_in(from);
-    }
-
-    // The next separator, or null when the block has no more.
-    const unsigned char* next() noexcept {
-        while (found_ == 0) {
-            chunk_ += 64;
-            if (chunk_ >= end_) {
-                return nullptr;
-            }
-            found_ = found_in(chunk_);
+// The first separator from `at` on before `end`, or `end`. Most texts are
+// short, and memchr's set-up would cost as much as a short text's scan:
+// eight bytes are compared at once in a register instead. The last step may
+// read up to 7 bytes past the end (the block's padding holds them), and
+// drops what it finds there before anything looks at it.
+const unsigned char* find_separator(const unsigned char* at, const unsigned char* end,
+                                    std::uint64_t repeated_separator) noexcept {
+    constexpr std::uint64_t low_bits = 0x7f7f7f7f7f7f7f7fULL;
+    for (; at < end; at += 8) {
+        // The first byte lowest on any machine; compilers make this one load
+        // where that is the machine's own order.
+        std::uint64_t bytes = 0;
+        for (int k = 0; k < 8; ++k) {
+            bytes |= std::uint64_t{at[k]} << (8 * k);
         }
-        const unsigned char* at = chunk_ + std::countr_zero(found_);
-        found_ &= found_ - 1;
-        return at;
-    }
-
-private:
-    // The separators of the 64 bytes at `chunk` that lie before the end:
-    // what lies past it is never looked at, not even by a branch.
-    std::uint64_t found_in(const unsigned char* chunk) const noexcept {
-        constexpr std::uint64_t low_bits = 0x7f7f7f7f7f7f7f7fULL;
-        std::uint64_t found = 0;
-        for (int part = 0; part < 8; ++part) {
-            // Eight bytes, the first lowest on any machine; compilers make
-            // this one load where that is the machine's own order.
-            std::uint64_t bytes = 0;
-            for (int k = 0; k < 8; ++k) {
-                bytes |= std::uint64_t{chunk[8 * part + k]} << (8 * k);
-            }
-            bytes ^= repeated_;  // a separator is now a zero byte
-            // The top bit of exactly the zero bytes: no sum carries out of
-            // its byte, and a byte is zero where neither its low bits nor
-            // its top bit are set.
-            const std::uint64_t zeros = ~(((bytes & low_bits) + low_bits) | bytes | low_bits);
-            // The eight top bits gathered into the top byte, in byte order.
-            found |= (((zeros >> 7) * 0x0102040810204080ULL) >> 56) << (8 * part);
+        bytes ^= repeated_separator;  // a separator is now a zero byte
+        // The top bit of exactly the zero bytes: no sum carries out of its
+        // byte, and a byte is zero where neither its low bits nor its top
+        // bit are set.
+        std::uint64_t zeros = ~(((bytes & low_bits) + low_bits) | bytes | low_bits);
+        const auto left = static_cast<std::size_t>(end - at);
+        zeros &= left >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * left)) - 1;
+        if (zeros != 0) {
+            return at + std::countr_zero(zeros) / 8;
         }
-        const auto before_end = static_cast<std::size_t>(end_ - chunk);
-        return before_end >= 64 ? found : found & ((std::uint64_t{1} << before_end) - 1);
     }
-
-    const unsigned char* chunk_;
-    const unsigned char* end_;
-    std::uint64_t repeated_;
-    std::uint64_t found_;
-};
+    return end;
+}
 
 }  // namespace
 
@@ -149,10 +120,10 @@ bool line_stream::consume(std::size_t size) noexcept {
     const unsigned char* at = input_space() - carry_;
     const unsigned char* const end = input_space() + size;
     carry_ = 0;
-    separators ahead(at, end, settings_.separator);
+    const std::uint64_t repeated_separator = 0x0101010101010101ULL * settings_.separator;
     while (at < end) {
-        const unsigned char* stop = ahead.next();
-        if (stop == nullptr) {
+        const unsigned char* stop = find_separator(at, end, repeated_separator);
+        if (stop == end) {
             // The text goes on in the next block: an odd last byte waits
             // for its partner, and a carriage return for what follows it.
             const auto length = static_cast<std::size_t>(end - at);

@@ -51,8 +51,12 @@ public:
     // Takes the `size` bytes just placed at input_space(). False once the sink
     // failed.
     bool consume(std::size_t size) noexcept;
+    // An input begins; its name is of no concern here.
+    void begin(const char*) noexcept {}
     // The input ends: a last text without a separator gets its line too.
     bool end_of_input() noexcept;
+    // The input failed: its last text ends where it did.
+    bool abandon_line() noexcept { return end_of_input(); }
     // Hands every byte ready so far to the sink.
     bool flush() noexcept;
 

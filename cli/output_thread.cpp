@@ -2,38 +2,21 @@
 
 namespace encrypt::cli {
 
-#ifdef _WIN32
-output_thread::output_thread(standard_output& out, char*, std::size_t) noexcept : out_(out) {}
-
-char* output_thread::put(char* data, std::size_t size) noexcept {
-    out_.write(data, size);
-    failed_ = out_.error != 0;
-    return failed_ ? nullptr : data;
-}
-
-bool output_thread::drain() noexcept { return !failed_; }
-
-void output_thread::finish() noexcept {}
-#else
-namespace {
-
-// The writer needs little stack: a small one keeps the process within the
-// few megabytes it is known for.
-constexpr std::size_t writer_stack = std::size_t{256} << 10;
-
-}  // namespace
-
 output_thread::output_thread(standard_output& out, char* spares, std::size_t buffer_size) noexcept
     : out_(out) {
     for (int i = 0; i < spare_buffers; ++i) {
         buffers_[1 + i] = spares + static_cast<std::size_t>(i) * buffer_size;
     }
+#ifndef _WIN32  // where the C runtime's stream, in text mode, takes the blocks in turn
+    // The writer needs little stack: a small one keeps the process within
+    // the few megabytes it is known for.
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) == 0) {
-        (void)pthread_attr_setstacksize(&attributes, writer_stack);
+        (void)pthread_attr_setstacksize(&attributes, std::size_t{256} << 10);
         started_ = pthread_create(&thread_, &attributes, run, this) == 0;
         pthread_attr_destroy(&attributes);
     }
+#endif
 }
 
 void* output_thread::run(void* self) noexcept {
@@ -114,6 +97,5 @@ void output_thread::finish() noexcept {
     pthread_join(thread_, nullptr);
     started_ = false;
 }
-#endif
 
 }  // namespace encrypt::cli

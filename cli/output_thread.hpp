@@ -4,11 +4,9 @@
 
 #include <cstddef>
 
-#include "output.hpp"
+#include <pthread.h>
 
-#ifndef _WIN32
-#  include <pthread.h>
-#endif
+#include "output.hpp"
 
 namespace encrypt::cli {
 
@@ -52,7 +50,6 @@ private:
 
     standard_output& out_;
     bool failed_ = false;  // under lock_ while the thread runs
-#ifndef _WIN32
     static void* run(void* self) noexcept;
     void wait_until_written(unsigned long long count) noexcept;
 
@@ -67,7 +64,6 @@ private:
     pthread_t thread_{};
     pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
     pthread_cond_t changed_ = PTHREAD_COND_INITIALIZER;
-#endif
 };
 
 }  // namespace encrypt::cli

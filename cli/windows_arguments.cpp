@@ -48,18 +48,11 @@ struct string_list {
 };
 
 int compare_ignoring_case(const void* left, const void* right) {
-    const auto* a = *static_cast<const unsigned char* const*>(left);
-    const auto* b = *static_cast<const unsigned char* const*>(right);
-    for (;; ++a, ++b) {
-        const int x = (*a >= 'A' && *a <= 'Z') ? *a + ('a' - 'A') : *a;
-        const int y = (*b >= 'A' && *b <= 'Z') ? *b + ('a' - 'A') : *b;
-        if (x != y || x == 0) {
-            // Names equal but for case keep their byte order.
-            return x != y ? x - y
-                          : std::strcmp(*static_cast<const char* const*>(left),
-                                        *static_cast<const char* const*>(right));
-        }
-    }
+    const char* a = *static_cast<const char* const*>(left);
+    const char* b = *static_cast<const char* const*>(right);
+    // Names equal but for case keep their byte order.
+    const int folded = _stricmp(a, b);
+    return folded != 0 ? folded : std::strcmp(a, b);
 }
 
 // Adds the names matching `pattern`, sorted, or the pattern itself if none.

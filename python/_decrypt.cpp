@@ -11,6 +11,8 @@
 
 #include "result_room.hpp"
 
+namespace {
+
 // The line as bytes: a str's UTF-8 (whose bytes past ASCII are no digits, so
 // that a line holding one is no result line), or any contiguous buffer.
 PyObject* decrypt(PyObject*, PyObject* argument) {
@@ -64,3 +66,16 @@ PyObject* decrypt(PyObject*, PyObject* argument) {
     }
     return PyErr_Format(PyExc_ValueError, "not a result line");
 }
+
+}  // namespace
+
+PyMethodDef decrypt_methods[] = {
+    {"decrypt", decrypt, METH_O,
+     "decrypt(line, /)\n--\n\n"
+     "The text whose result line this is, as bytes: line is a str or\n"
+     "bytes-like, with or without the caption and a line end. Raises\n"
+     "ValueError('not a result line') where no text gives the line, and\n"
+     "ValueError('K texts give this line') where several do and not exactly\n"
+     "one of them is without a zero byte."},
+    {nullptr, nullptr, 0, nullptr},
+};

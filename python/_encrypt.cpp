@@ -19,7 +19,7 @@
 #  error "ENCRYPT_VERSION names the library's version"
 #endif
 
-PyObject* decrypt(PyObject*, PyObject* line);  // _decrypt.cpp
+extern PyMethodDef decrypt_methods[];  // _decrypt.cpp
 
 namespace {
 
@@ -127,36 +127,26 @@ PyObject* words(PyObject*, PyObject* argument) {
         return nullptr;
     }
     const std::uint32_t length = text.length();
-    const std::size_t count = length / 2 + (length & 1u);
     std::uint32_t* encrypted = run(text.large(), [&] { return encrypt_text(text.data(), length); });
-    if (count != 0 && encrypted == nullptr) {
+    const std::size_t bytes = 4 * std::size_t{length / 2 + (length & 1u)};
+    if (bytes != 0 && encrypted == nullptr) {
         return PyErr_NoMemory();
     }
-    // One copy, into the array's own block: frombytes takes any buffer.
-    PyObject* memory = PyMemoryView_FromMemory(reinterpret_cast<char*>(encrypted),
-                                               static_cast<Py_ssize_t>(count * 4), PyBUF_READ);
+    // array.array('I', b) takes the words from bytes as they lie in memory.
     PyObject* array = PyImport_ImportModule("array");
-    PyObject* result = array != nullptr ? PyObject_CallMethod(array, "array", "s", "I") : nullptr;
-    PyObject* done = result != nullptr && memory != nullptr
-                         ? PyObject_CallMethod(result, "frombytes", "O", memory)
-                         : nullptr;
-    if (done == nullptr) {
-        Py_CLEAR(result);
-    }
-    Py_XDECREF(done);
+    const char* from = encrypted != nullptr ? reinterpret_cast<const char*>(encrypted) : "";
+    PyObject* result = array == nullptr ? nullptr
+                                        : PyObject_CallMethod(array, "array", "sy#", "I", from,
+                                                              static_cast<Py_ssize_t>(bytes));
     Py_XDECREF(array);
-    Py_XDECREF(memory);
     encrypt_free(encrypted);
     return result;
 }
 
-// The struct formats of 4-byte unsigned words in this machine's byte order.
+// 'I' or 'L' in this machine's byte order: native, or said explicitly.
 bool is_word_format(const char* format) {
-    const bool little = std::endian::native == std::endian::little;
-    if (format != nullptr && (*format == '@' || *format == '=' || *format == (little ? '<' : '>') ||
-                              (*format == '!' && !little))) {
-        ++format;
-    }
+    const char own_order = std::endian::native == std::endian::little ? '<' : '>';
+    format += format != nullptr && (*format == '@' || *format == '=' || *format == own_order);
     return format != nullptr && (format[0] == 'I' || format[0] == 'L') && format[1] == '\0';
 }
 
@@ -209,9 +199,8 @@ PyMethodDef methods[] = {
     {"hex", hex, METH_O,
      "hex(text, /)\n--\n\n"
      "The hex digits that `encrypt TEXT` prints for the text: every word in\n"
-     "lowercase hex with no padding (a zero word is '0') and no separator.\n"
-     "text is bytes-like (bytes, bytearray, memoryview); a str is refused,\n"
-     "since the tool takes bytes: encode it first."},
+     "lowercase hex with no padding and no separator. text is bytes-like; a\n"
+     "str is refused, since the tool takes bytes: encode it first."},
     {"result_line", result_line, METH_O,
      "result_line(text, /)\n--\n\n"
      "CAPTION followed by hex(text): the line `encrypt TEXT` prints, without\n"
@@ -228,18 +217,12 @@ PyMethodDef methods[] = {
      "array, or any buffer of format 'I' or 'L' with 4-byte items. With v a\n"
      "word and all arithmetic modulo 2**32, p = (v + 26) * (v + 5) and the\n"
      "new word is p ^ (p >> 16)."},
-    {"decrypt", decrypt, METH_O,
-     "decrypt(line, /)\n--\n\n"
-     "The text whose result line this is, as bytes: line is a str or\n"
-     "bytes-like, with or without the caption and a line end. Raises\n"
-     "ValueError('not a result line') where no text gives the line, and\n"
-     "ValueError('K texts give this line') where several do and not exactly\n"
-     "one of them is without a zero byte."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 int exec_module(PyObject* module) {
-    return PyModule_AddStringConstant(module, "CAPTION", ENCRYPT_CAPTION) != 0 ||
+    return PyModule_AddFunctions(module, decrypt_methods) != 0 ||
+                   PyModule_AddStringConstant(module, "CAPTION", ENCRYPT_CAPTION) != 0 ||
                    PyModule_AddStringConstant(module, "__version__", ENCRYPT_VERSION) != 0
                ? -1
                : 0;

@@ -13,19 +13,11 @@ from setuptools import Extension, setup
 here = os.path.dirname(os.path.abspath(__file__))
 root = os.path.dirname(here)
 
+# The version that CMakeLists.txt gives the whole project.
+with open(os.path.join(root, "CMakeLists.txt"), encoding="utf-8") as cmake:
+    version = re.search(r"^\s*VERSION\s+([0-9.]+)\s*$", cmake.read(), re.MULTILINE).group(1)
 
-def project_version():
-    """The version that CMakeLists.txt gives the whole project."""
-    with open(os.path.join(root, "CMakeLists.txt"), encoding="utf-8") as cmake:
-        return re.search(r"^\s*VERSION\s+([0-9.]+)\s*$", cmake.read(), re.MULTILINE).group(1)
-
-
-def relative(path):
-    return os.path.relpath(path, here)
-
-
-version = project_version()
-library_sources = sorted(glob.glob(os.path.join(root, "src", "*.cpp")))
+sources = glob.glob(os.path.join(here, "_*.cpp")) + glob.glob(os.path.join(root, "src", "*.cpp"))
 
 setup(
     version=version,
@@ -34,11 +26,10 @@ setup(
     ext_modules=[
         Extension(
             "encrypt._encrypt",
-            sources=[relative(os.path.join(here, name)) for name in ("_encrypt.cpp", "_decrypt.cpp")]
-            + [relative(p) for p in library_sources],
-            include_dirs=[relative(os.path.join(root, "include")), relative(os.path.join(root, "src"))],
+            sources=sorted(os.path.relpath(path, here) for path in sources),
+            include_dirs=[os.path.relpath(os.path.join(root, folder), here) for folder in ("include", "src")],
             define_macros=[("Py_LIMITED_API", "0x030B0000"), ("ENCRYPT_VERSION", '"%s"' % version)],
-            extra_compile_args=["-std=c++20", "-O2", "-fno-exceptions", "-fvisibility=hidden"],
+            extra_compile_args=["-std=c++20", "-O2", "-fno-exceptions", "-fvisibility=hidden", "-fno-math-errno"],
             language="c++",
             py_limited_api=True,
         )

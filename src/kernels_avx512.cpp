@@ -51,12 +51,6 @@ ENCRYPT_AVX512_TARGET void pack_transform_avx512(std::uint32_t* words, const uns
     const std::size_t start = aligned_start(words, pairs, 64);
     pack_transform_plain(words, text, 2 * start);
     std::size_t i = start;
-    for (; i + 32 <= pairs; i += 32) {
-        const __m512i a = pack16(text, i);
-        const __m512i b = pack16(text, i + 16);
-        _mm512_store_si512(words + i, a);
-        _mm512_store_si512(words + i + 16, b);
-    }
     for (; i + 16 <= pairs; i += 16) {
         _mm512_store_si512(words + i, pack16(text, i));
     }
