@@ -61,17 +61,6 @@ inline std::size_t line(char* out, const char* text, std::uint32_t length) noexc
     return encrypt_line(out, text, length);
 }
 
-// The way back from a result line to its text, as encrypt_decrypt_capacity()
-// and encrypt_decrypt() in encrypt.h: the text's length, or
-// ENCRYPT_NOT_A_LINE, ENCRYPT_AMBIGUOUS (with *texts) or ENCRYPT_NO_MEMORY.
-inline std::size_t decrypt_capacity(std::size_t length) noexcept {
-    return encrypt_decrypt_capacity(length);
-}
-inline std::ptrdiff_t decrypt(char* out, const char* line, std::size_t length,
-                              std::uint32_t* texts = nullptr) noexcept {
-    return encrypt_decrypt(out, line, length, texts);
-}
-
 }  // namespace encrypt
 
 #endif  // ENCRYPT_ENCRYPTION_HPP
