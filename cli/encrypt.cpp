@@ -64,7 +64,10 @@ int main(int argc, char** argv) {
     }
     constexpr auto caption = encrypt::detail::caption;
     std::memcpy(line.data(), caption.data(), caption.size());
-    char* end = encrypt::detail::write_word_digits(line.data() + caption.size(), words, count);
+    char* end = line.data() + caption.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        end = encrypt::detail::format_hex(end, words[i]);
+    }
     *end++ = '\n';
     std::free(words);
     encrypt::cli::standard_output out;

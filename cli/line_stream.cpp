@@ -99,7 +99,7 @@ bool line_stream::put_units(const unsigned char* text, std::size_t length) noexc
             continue;
         }
         const std::size_t bytes = length < 2 * units ? length : 2 * units;
-        char* end = writer_.padded_text(output_ + output_used_, text, bytes);
+        char* end = writer_.write(output_ + output_used_, text, bytes);
         output_used_ = static_cast<std::size_t>(end - output_);
         text += bytes;
         length -= bytes;
@@ -150,7 +150,7 @@ bool line_stream::consume(std::size_t size) noexcept {
             // The whole line fits: one step, as most short texts take it.
             char* out = output_ + output_used_;
             std::memcpy(out, caption.data(), caption.size());
-            out = writer_.padded_text(out + caption.size(), at, length);
+            out = writer_.write(out + caption.size(), at, length);
             *out++ = '\n';
             output_used_ = static_cast<std::size_t>(out - output_);
         } else if (!end_text(at, length)) {

@@ -18,8 +18,8 @@ std::size_t size_or_zero(std::uint64_t bytes) noexcept {
 }
 
 char* write_digits(char* out, const char* text, std::uint32_t length) noexcept {
-    return encrypt::detail::best_digits_writer().text(
-        out, reinterpret_cast<const unsigned char*>(text), length);
+    return encrypt::detail::write_text_digits(out, reinterpret_cast<const unsigned char*>(text),
+                                              length);
 }
 
 }  // namespace

@@ -48,13 +48,6 @@ char* format_hex(char* out, std::uint32_t word) noexcept {
     return out + digits;
 }
 
-char* write_word_digits(char* out, const std::uint32_t* words, std::size_t count) noexcept {
-    for (std::size_t i = 0; i < count; ++i) {
-        out = format_hex(out, words[i]);
-    }
-    return out;
-}
-
 char* write_text_digits_scalar(char* out, const unsigned char* text, std::size_t length) noexcept {
     for (; length >= 2; text += 2, length -= 2) {
         out = format_hex(out, mix(unit(text[0], text[1])));
@@ -62,21 +55,35 @@ char* write_text_digits_scalar(char* out, const unsigned char* text, std::size_t
     return length == 0 ? out : format_hex(out, mix(unit(text[0], 0)));
 }
 
-// Where a writer's own reads and stores stay within the text and its room,
-// padding changes nothing and its text() serves for both.
 const digits_writer digits_writers[] = {
-    {"scalar", write_text_digits_scalar, write_text_digits_scalar, always},
+    {"scalar", write_text_digits_scalar, always},
 #if ENCRYPT_AVX2
-    {"avx2", write_text_digits_avx2, write_padded_text_digits_avx2, has_avx2_digits},
+    {"avx2", write_text_digits_avx2, has_avx2},
 #endif
 #if ENCRYPT_AVX512
-    {"avx512", write_text_digits_avx512, write_text_digits_avx512, has_avx512_digits},
+    {"avx512", write_text_digits_avx512, has_avx512_digits},
 #endif
 };
 const std::size_t digits_writer_count = sizeof digits_writers / sizeof digits_writers[0];
 
 const digits_writer& best_digits_writer() noexcept {
     return fastest_supported(digits_writers, digits_writer_count);
+}
+
+char* write_text_digits(char* out, const unsigned char* text, std::size_t length) noexcept {
+    const digits_writer& writer = best_digits_writer();
+    // All but the last bytes in place: what the writer reads past them is
+    // still the text's, and what it stores past their room is still room.
+    const std::size_t head = length > text_padding ? (length - text_padding) & ~std::size_t{1} : 0;
+    out = writer.write(out, text, head);
+    // The last ones from a copy, into a room of their own, each with the
+    // padding the writer may use.
+    unsigned char rest[3 * text_padding] = {};
+    char digits[8 * text_padding];
+    std::memcpy(rest, text + head, length - head);
+    const auto size = static_cast<std::size_t>(writer.write(digits, rest, length - head) - digits);
+    std::memcpy(out, digits, size);
+    return out + size;
 }
 
 }  // namespace encrypt::detail

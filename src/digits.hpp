@@ -25,25 +25,16 @@ inline std::size_t digit_count(std::uint32_t word) noexcept {
 // stores eight bytes, so `out` needs room for eight whatever the word.
 char* format_hex(char* out, std::uint32_t word) noexcept;
 
-// The digits of `count` words one after another, stored within the eight
-// bytes a word that format_hex() needs. Returns their end.
-char* write_word_digits(char* out, const std::uint32_t* words, std::size_t count) noexcept;
-
 // Ways of writing the digits of a text's words (its bytes in pairs, the first
 // byte low, an odd last byte with a zero high byte) with no word array in
 // between, each giving exactly what format_hex() gives word by word: the
 // plain one first, then faster ones, which supported() says this CPU can run.
-// Each returns the end of the digits.
-//
-// text() reads no byte past the text and stores none past out + 8 * units, a
-// unit for every two bytes begun. padded_text() does the same where the
-// caller has made sure that text_padding bytes past the text may be read, and
-// as many past that room written, which spares a short text's last bytes a
-// copy of their own where a writer needs that.
+// write() returns the end of the digits. It may read text_padding bytes past
+// the text, and store as many past out + 8 * units (a unit for every two
+// bytes begun), which spares a short text's last bytes a copy of their own.
 struct digits_writer {
     const char* name;
-    char* (*text)(char* out, const unsigned char* text, std::size_t length) noexcept;
-    char* (*padded_text)(char* out, const unsigned char* text, std::size_t length) noexcept;
+    char* (*write)(char* out, const unsigned char* text, std::size_t length) noexcept;
     bool (*supported)() noexcept;
 };
 
@@ -54,14 +45,15 @@ extern const std::size_t digits_writer_count;
 // The fastest writer this CPU supports.
 const digits_writer& best_digits_writer() noexcept;
 
+// The digits of a text by the fastest writer, reading no byte past the text
+// and storing none past out + 8 * units.
+char* write_text_digits(char* out, const unsigned char* text, std::size_t length) noexcept;
+
 // One unit at a time; the wide writers finish their last few units with it.
 char* write_text_digits_scalar(char* out, const unsigned char* text, std::size_t length) noexcept;
 
 #if ENCRYPT_AVX2
 char* write_text_digits_avx2(char* out, const unsigned char* text, std::size_t length) noexcept;
-char* write_padded_text_digits_avx2(char* out, const unsigned char* text,
-                                    std::size_t length) noexcept;
-bool has_avx2_digits() noexcept;
 #endif
 #if ENCRYPT_AVX512
 char* write_text_digits_avx512(char* out, const unsigned char* text, std::size_t length) noexcept;

@@ -5,7 +5,6 @@
 #  include <immintrin.h>
 
 #  include <array>
-#  include <cstring>
 
 #  include "simd_mix.hpp"
 
@@ -118,23 +117,10 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w,
     return out;
 }
 
-// The digits of the first `count` (1 to 8) words of `w` at `out`, with no
-// byte past their room: made in a buffer of their own, then copied.
-ENCRYPT_AVX2_DIGITS_TARGET inline char* put_last(char* out, __m256i w,
-                                                 std::uint32_t count) noexcept {
-    char digits[64];
-    const auto length = static_cast<std::size_t>(put_eight<true>(digits, w, count) - digits);
-    std::memcpy(out, digits, length);
-    return out + length;
-}
-
 // Sixteen text bytes a step, packed, transformed and written in registers.
-// Unpadded, the last few bytes are copied out first, so that nothing past
-// the text is read, and their digits go through put_last. Padded, they are
-// loaded in place with those past the text cleared, and all eight words of
-// the last step are written, with no branch on how many are the text's: the
-// padding takes what lies past the text and past the room.
-template <bool padded>
+// The last few are loaded in place, those past the text cleared, and all
+// eight words of the last step are written, with no branch on how many are
+// the text's: the padding takes what lies past the text and past the room.
 ENCRYPT_AVX2_DIGITS_TARGET inline char* put_text(char* out, const unsigned char* text,
                                                  std::size_t length) noexcept {
     static_assert(text_padding >= 64, "a vector of text bytes, and eight words' digits");
@@ -145,38 +131,23 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_text(char* out, const unsigned char*
     if (length == 0) {
         return out;
     }
+    alignas(32) static constexpr unsigned char ones_then_zeros[32] = {
+        0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+        0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    const __m128i present =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(ones_then_zeros + 16 - length));
+    const __m128i units =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)), present);
     const auto count = static_cast<std::uint32_t>((length + 1) / 2);
-    if constexpr (padded) {
-        alignas(32) static constexpr unsigned char ones_then_zeros[32] = {
-            0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-            0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-        const __m128i present =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(ones_then_zeros + 16 - length));
-        const __m128i units =
-            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)), present);
-        return put_eight<true>(out, mix8(_mm256_cvtepu16_epi32(units)), count);
-    } else {
-        alignas(16) unsigned char rest[16] = {};
-        std::memcpy(rest, text, length);
-        const __m128i units = _mm_load_si128(reinterpret_cast<const __m128i*>(rest));
-        return put_last(out, mix8(_mm256_cvtepu16_epi32(units)), count);
-    }
+    return put_eight<true>(out, mix8(_mm256_cvtepu16_epi32(units)), count);
 }
 
 }  // namespace
 
 ENCRYPT_AVX2_DIGITS_TARGET
 char* write_text_digits_avx2(char* out, const unsigned char* text, std::size_t length) noexcept {
-    return put_text<false>(out, text, length);
+    return put_text(out, text, length);
 }
-
-ENCRYPT_AVX2_DIGITS_TARGET
-char* write_padded_text_digits_avx2(char* out, const unsigned char* text,
-                                    std::size_t length) noexcept {
-    return put_text<true>(out, text, length);
-}
-
-bool has_avx2_digits() noexcept { return ENCRYPT_CPU_HAS(AVX2, "avx2"); }
 
 }  // namespace encrypt::detail
 
