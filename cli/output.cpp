@@ -34,17 +34,6 @@ void standard_output::write(const char* data, std::size_t size) noexcept {
     }
 }
 
-int standard_output::close(const char* program, int status) noexcept {
-    errno = 0;
-    if (std::fclose(stdout) != 0 && error == 0) {
-        error = errno != 0 ? errno : EIO;
-    }
-    if (error != 0) {
-        report(program, "write error", error);
-        return EXIT_FAILURE;
-    }
-    return status;
-}
 #else
 void standard_output::write(const char* data, std::size_t size) noexcept {
     while (error == 0 && size > 0) {
@@ -60,9 +49,17 @@ void standard_output::write(const char* data, std::size_t size) noexcept {
     }
 }
 
+#endif
+
 int standard_output::close(const char* program, int status) noexcept {
-    if (::close(STDOUT_FILENO) != 0 && error == 0 && errno != EINTR) {
-        error = errno;
+    errno = 0;
+#ifdef _WIN32
+    const bool closed = std::fclose(stdout) == 0;
+#else
+    const bool closed = ::close(STDOUT_FILENO) == 0 || errno == EINTR;
+#endif
+    if (!closed && error == 0) {
+        error = errno != 0 ? errno : EIO;
     }
     if (error != 0) {
         report(program, "write error", error);
@@ -70,6 +67,5 @@ int standard_output::close(const char* program, int status) noexcept {
     }
     return status;
 }
-#endif
 
 }  // namespace encrypt::cli

@@ -2,11 +2,9 @@
 #include "digits.hpp"
 
 #if ENCRYPT_AVX2
-#  include <immintrin.h>
-
 #  include <array>
 
-#  include "simd_mix.hpp"
+#  include "kernels.hpp"
 
 namespace encrypt::detail {
 
@@ -90,16 +88,13 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w,
     _mm256_store_si256(reinterpret_cast<__m256i*>(offsets), shuffle_at);
     _mm256_store_si256(reinterpret_cast<__m256i*>(lengths), pair_length);
     // The end of the first `count` words' digits: their digits summed.
-    char* end = nullptr;
+    char* end = out;
     if constexpr (partial) {
-        const __m256i wanted = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)),
-                                                  _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        __m256i sum = _mm256_and_si256(digits, wanted);
-        sum = _mm256_add_epi32(sum, _mm256_srli_si256(sum, 8));
-        sum = _mm256_add_epi32(sum, _mm256_srli_si256(sum, 4));
-        const __m128i total =
-            _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-        end = out + _mm_cvtsi128_si32(total);
+        alignas(32) std::uint32_t counts[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(counts), digits);
+        for (std::uint32_t k = 0; k < count; ++k) {
+            end += counts[k];
+        }
     }
     const auto* shuffles = reinterpret_cast<const unsigned char*>(pair_shuffles.data());
     const __m128i pairs[4] = {_mm256_castsi256_si128(first), _mm256_castsi256_si128(second),

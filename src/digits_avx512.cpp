@@ -3,11 +3,9 @@
 #include "digits.hpp"
 
 #if ENCRYPT_AVX512
-#  include <immintrin.h>
-
 #  include <bit>
 
-#  include "simd_mix.hpp"
+#  include "kernels.hpp"
 
 namespace encrypt::detail {
 

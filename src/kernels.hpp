@@ -12,6 +12,10 @@
 
 #include "cpu_features.hpp"
 
+#if ENCRYPT_AVX2
+#  include <immintrin.h>
+#endif
+
 namespace encrypt::detail {
 
 // The transform of one word, modulo 2^32.
@@ -19,6 +23,33 @@ constexpr std::uint32_t mix(std::uint32_t v) noexcept {
     const std::uint32_t p = (v + 26u) * (v + 5u);
     return p ^ (p >> 16);
 }
+
+// The transform of a whole vector of words, for each instruction set built
+// in, as the wide kernels and digits writers use it.
+#if ENCRYPT_AVX2
+__attribute__((target("avx2"))) inline __m256i mix8(__m256i v) noexcept {
+    const __m256i p = _mm256_mullo_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(26)),
+                                         _mm256_add_epi32(v, _mm256_set1_epi32(5)));
+    return _mm256_xor_si256(p, _mm256_srli_epi32(p, 16));
+}
+#endif
+
+#if ENCRYPT_AVX512
+// GCC 12 warns that the deliberately undefined pass-through vector inside its
+// own AVX-512 shift intrinsic may be used uninitialized.
+#  if defined(__GNUC__) && !defined(__clang__)
+#    pragma GCC diagnostic push
+#    pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#  endif
+__attribute__((target("avx512f"))) inline __m512i mix16(__m512i v) noexcept {
+    const __m512i p = _mm512_mullo_epi32(_mm512_add_epi32(v, _mm512_set1_epi32(26)),
+                                         _mm512_add_epi32(v, _mm512_set1_epi32(5)));
+    return _mm512_xor_si512(p, _mm512_srli_epi32(p, 16));
+}
+#  if defined(__GNUC__) && !defined(__clang__)
+#    pragma GCC diagnostic pop
+#  endif
+#endif
 
 // The unit of bytes lo and hi: lo is the low byte.
 constexpr std::uint32_t unit(unsigned char lo, unsigned char hi) noexcept {

@@ -2,7 +2,6 @@
 #include "kernels.hpp"
 
 #if ENCRYPT_AVX512
-#  include "simd_mix.hpp"
 
 namespace encrypt::detail {
 

@@ -1,14 +1,7 @@
-// encrypt: a fixed, keyless word transform over text, and the line the
-// encrypt command prints for it. The C++ interface.
-//
-// This is NOT encryption in the security sense. There is no key, and every
-// 16-bit unit of a text can be recovered from its word by trying all 65,536
-// units. Use it only where this exact transform is wanted.
-//
-// Usable from C++11 onwards; includes nothing but <cstddef>, <cstdint> and
-// the C interface <encrypt/encrypt.h>, whose functions the line writers
-// below call. No routine keeps state, so all may run on several threads at
-// once on distinct buffers.
+// encrypt: the C++ interface, from C++11 on, over the C interface
+// <encrypt/encrypt.h> (read there what the transform is, and that it is NOT
+// encryption in the security sense). No routine keeps state, so all may run
+// on several threads at once on distinct buffers.
 #ifndef ENCRYPT_ENCRYPTION_HPP
 #define ENCRYPT_ENCRYPTION_HPP
 
