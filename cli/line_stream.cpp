@@ -1,46 +1,13 @@
 #include "line_stream.hpp"
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "line.hpp"
 
 namespace encrypt::cli {
-namespace {
 
 using encrypt::detail::caption;
-
-// The first separator from `at` on before `end`, or `end`. Most texts are
-// short, and memchr's set-up would cost as much as a short text's scan:
-// eight bytes are compared at once in a register instead. The last step may
-// read up to 7 bytes past the end (the block's padding holds them), and
-// drops what it finds there before anything looks at it.
-const unsigned char* find_separator(const unsigned char* at, const unsigned char* end,
-                                    std::uint64_t repeated_separator) noexcept {
-    constexpr std::uint64_t low_bits = 0x7f7f7f7f7f7f7f7fULL;
-    for (; at < end; at += 8) {
-        // The first byte lowest on any machine; compilers make this one load
-        // where that is the machine's own order.
-        std::uint64_t bytes = 0;
-        for (int k = 0; k < 8; ++k) {
-            bytes |= std::uint64_t{at[k]} << (8 * k);
-        }
-        bytes ^= repeated_separator;  // a separator is now a zero byte
-        // The top bit of exactly the zero bytes: no sum carries out of its
-        // byte, and a byte is zero where neither its low bits nor its top
-        // bit are set.
-        std::uint64_t zeros = ~(((bytes & low_bits) + low_bits) | bytes | low_bits);
-        const auto left = static_cast<std::size_t>(end - at);
-        zeros &= left >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * left)) - 1;
-        if (zeros != 0) {
-            return at + std::countr_zero(zeros) / 8;
-        }
-    }
-    return end;
-}
-
-}  // namespace
 
 std::size_t line_stream::memory_needed(std::size_t input_size, std::size_t output_size) noexcept {
     return output_size + padding + carry_room + input_size + padding;
@@ -120,10 +87,10 @@ bool line_stream::consume(std::size_t size) noexcept {
     const unsigned char* at = input_space() - carry_;
     const unsigned char* const end = input_space() + size;
     carry_ = 0;
-    const std::uint64_t repeated_separator = 0x0101010101010101ULL * settings_.separator;
     while (at < end) {
-        const unsigned char* stop = find_separator(at, end, repeated_separator);
-        if (stop == end) {
+        const auto* stop = static_cast<const unsigned char*>(
+            std::memchr(at, settings_.separator, static_cast<std::size_t>(end - at)));
+        if (stop == nullptr) {
             // The text goes on in the next block: an odd last byte waits
             // for its partner, and a carriage return for what follows it.
             const auto length = static_cast<std::size_t>(end - at);

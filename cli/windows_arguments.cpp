@@ -21,7 +21,8 @@ struct string_list {
     int room = 0;
     bool failed = false;
 
-    void add(const char* text, std::size_t length) {
+    // Adds the `length` bytes of `text` followed by `more`.
+    void add(const char* text, std::size_t length, const char* more = "") {
         if (failed) {
             return;
         }
@@ -35,13 +36,14 @@ struct string_list {
             items = bigger;
             room = grown;
         }
-        auto* copy = static_cast<char*>(std::malloc(length + 1));
+        const std::size_t more_length = std::strlen(more);
+        auto* copy = static_cast<char*>(std::malloc(length + more_length + 1));
         if (copy == nullptr) {
             failed = true;
             return;
         }
         std::memcpy(copy, text, length);
-        copy[length] = '\0';
+        std::memcpy(copy + length, more, more_length + 1);
         items[count++] = copy;
         items[count] = nullptr;
     }
@@ -68,23 +70,12 @@ void add_expanded(string_list& arguments, const char* pattern) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern, &found);
     if (search != INVALID_HANDLE_VALUE) {
-        char* name = nullptr;
         do {
             const char* file = found.cFileName;
-            if (std::strcmp(file, ".") == 0 || std::strcmp(file, "..") == 0) {
-                continue;
+            if (std::strcmp(file, ".") != 0 && std::strcmp(file, "..") != 0) {
+                arguments.add(pattern, directory, file);
             }
-            const std::size_t length = std::strlen(file);
-            name = static_cast<char*>(std::realloc(name, directory + length + 1));
-            if (name == nullptr) {
-                arguments.failed = true;
-                break;
-            }
-            std::memcpy(name, pattern, directory);
-            std::memcpy(name + directory, file, length + 1);
-            arguments.add(name, directory + length);
         } while (!arguments.failed && FindNextFileA(search, &found));
-        std::free(name);
         FindClose(search);
     }
     if (arguments.count == first) {

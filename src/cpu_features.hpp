@@ -19,16 +19,8 @@
 #else
 #  define ENCRYPT_X86_DISPATCH 0
 #endif
-#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 1
-#  define ENCRYPT_AVX2 1
-#else
-#  define ENCRYPT_AVX2 0
-#endif
-#if ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 2
-#  define ENCRYPT_AVX512 1
-#else
-#  define ENCRYPT_AVX512 0
-#endif
+#define ENCRYPT_AVX2 (ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 1)
+#define ENCRYPT_AVX512 (ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 2)
 
 // glibc has asked the CPU already while starting the process, so its answers
 // cost nothing. libgcc's own probe asks again with a dozen CPUID
