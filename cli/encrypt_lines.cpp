@@ -10,7 +10,6 @@
 #include "decrypt_stream.hpp"
 #include "line_stream.hpp"
 #include "output.hpp"
-#include "output_thread.hpp"
 #include "windows_arguments.hpp"
 
 #ifdef _WIN32

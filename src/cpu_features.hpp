@@ -40,6 +40,9 @@
 
 namespace encrypt::detail {
 
+// The plain implementations run everywhere.
+inline bool always_supported() noexcept { return true; }
+
 // The fastest entry this CPU can run of a table of equivalent implementations
 // ordered from slowest to fastest, whose first entry runs everywhere.
 template <class Implementation>

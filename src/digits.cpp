@@ -30,8 +30,6 @@ constexpr std::uint64_t byteswap64(std::uint64_t x) noexcept {
     return (x << 32) | (x >> 32);
 }
 
-bool always() noexcept { return true; }
-
 }  // namespace
 
 char* format_hex(char* out, std::uint32_t word) noexcept {
@@ -56,7 +54,7 @@ char* write_text_digits_scalar(char* out, const unsigned char* text, std::size_t
 }
 
 const digits_writer digits_writers[] = {
-    {"scalar", write_text_digits_scalar, always},
+    {"scalar", write_text_digits_scalar, always_supported},
 #if ENCRYPT_AVX2
     {"avx2", write_text_digits_avx2, has_avx2},
 #endif

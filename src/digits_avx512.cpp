@@ -29,12 +29,9 @@ alignas(64) constexpr unsigned char lzcnt_of_digit[64] = {
     0,  0,  0,  0,  0,  0,  0,  0,  4,  4,  4,  4,  4,  4,  4,  4,  8,  8,  8,  8,  8,  8,
     8,  8,  12, 12, 12, 12, 12, 12, 12, 12, 16, 16, 16, 16, 16, 16, 16, 16, 20, 20, 20, 20,
     20, 20, 20, 20, 24, 24, 24, 24, 24, 24, 24, 24, 28, 28, 28, 28, 28, 28, 28, 28};
-alignas(64) constexpr unsigned char place_in_word[64] = {
-    0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7,
-    0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7};
 
-// The digits of the first `count` (1 to 8) words of `w`, stored at `out`
-// with no byte past out + 8 * count; returns their end. One byte
+// The digits of the first `count` (1 to 8) words of `w`, stored at `out`,
+// which has room and padding for 64 bytes; returns their end. One byte
 // permutation lays out the bytes of every word most significant first,
 // twice each; a blend keeps the high nibble of the first copy and the low
 // nibble of the second; a table lookup makes them ASCII; and one compress
@@ -54,17 +51,12 @@ ENCRYPT_AVX512_DIGITS_TARGET inline char* put_words(char* out, __m256i w,
     const __m256i lz = _mm256_lzcnt_epi32(_mm256_or_si256(w, _mm256_set1_epi32(1)));
     const __m512i lz_bytes = _mm512_srli_epi16(
         _mm512_permutexvar_epi8(_mm512_load_si512(lzcnt_of_digit), _mm512_castsi256_si512(lz)), 2);
-    __mmask64 keep = _mm512_cmpge_epu8_mask(_mm512_load_si512(place_in_word),
-                                            _mm512_and_si512(lz_bytes, low_nibbles));
-    const __m512i digits = _mm512_maskz_compress_epi8(keep, ascii);
-    if (count >= 8) {
-        _mm512_storeu_si512(out, digits);
-        return out + std::popcount(static_cast<std::uint64_t>(keep));
-    }
-    keep &= (std::uint64_t{1} << (8 * count)) - 1;  // the words present
-    const int length = std::popcount(static_cast<std::uint64_t>(keep));
-    _mm512_mask_storeu_epi8(out, (std::uint64_t{1} << length) - 1, digits);
-    return out + length;
+    const __m512i place_in_word = _mm512_set1_epi64(0x0706050403020100);
+    __mmask64 keep =
+        _mm512_cmpge_epu8_mask(place_in_word, _mm512_and_si512(lz_bytes, low_nibbles));
+    _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, ascii));
+    keep &= count >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
+    return out + std::popcount(static_cast<std::uint64_t>(keep));
 }
 
 }  // namespace

@@ -3,11 +3,6 @@
 #include "kernels.hpp"
 
 namespace encrypt::detail {
-namespace {
-
-bool always() noexcept { return true; }
-
-}  // namespace
 
 void transform_plain(std::uint32_t* words, std::size_t count) noexcept {
     for (std::size_t i = 0; i < count; ++i) {
@@ -27,7 +22,7 @@ void pack_transform_plain(std::uint32_t* words, const unsigned char* text,
 }
 
 const kernel kernels[] = {
-    {"plain", transform_plain, pack_transform_plain, always},
+    {"plain", transform_plain, pack_transform_plain, always_supported},
 #if ENCRYPT_AVX2
     {"avx2", transform_avx2, pack_transform_avx2, has_avx2},
 #endif

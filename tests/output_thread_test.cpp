@@ -15,7 +15,7 @@
 #  include <thread>
 #  include <vector>
 
-#  include "output_thread.hpp"
+#  include "output.hpp"
 
 namespace {
 

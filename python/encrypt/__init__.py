@@ -1,8 +1,6 @@
-"""encrypt: a fixed, keyless word transform over text, and the line the
-encrypt command prints for it.
-
-This is NOT encryption in the security sense: there is no key, and anyone
-can recover a text from its words by trying all 65,536 units for each.
+"""encrypt: a fixed, keyless word transform over text, the line the encrypt
+command prints for it, and the way back. NOT encryption in the security
+sense: there is no key, and anyone can recover a text from its line.
 
     >>> import encrypt
     >>> encrypt.hex(b"abc")
