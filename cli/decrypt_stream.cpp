@@ -168,7 +168,10 @@ bool decrypt_stream::end_line(const unsigned char* bytes, std::size_t size) noex
     if (!flush()) {
         return false;
     }
-    report_(context_, file_, number, failure);
+    char message[4096];
+    std::snprintf(message, sizeof message, "%s:%llu: %s", file_,
+                  static_cast<unsigned long long>(number), failure);
+    report_(context_, message);
     return true;
 }
 

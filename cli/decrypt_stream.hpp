@@ -23,9 +23,8 @@ public:
     // As line_stream's sink: takes `size` bytes at `data` and returns the
     // buffer to go on in, or null once it failed.
     using sink = char* (*)(void* context, char* data, std::size_t size);
-    // Says "FILE:LINE: MESSAGE" once what went before it is out.
-    using reporter = void (*)(void* context, const char* file, std::uint64_t line,
-                              const char* message);
+    // Says a line's message, "FILE:LINE: WHAT", once what went before it is out.
+    using reporter = void (*)(void* context, const char* message);
 
     // Bytes of memory the stream needs for blocks of `input_size` bytes and
     // output pieces of `output_size`; its output buffer comes first.

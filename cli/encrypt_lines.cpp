@@ -70,10 +70,9 @@ char* to_standard_output(void* context, char* data, std::size_t size) {
 }
 
 // A line's message, after the lines before it.
-void report_line(void* context, const char* file, std::uint64_t line, const char* message) {
+void report_line(void* context, const char* message) {
     static_cast<encrypt::cli::output_thread*>(context)->drain();
-    std::fprintf(stderr, "%s: %s:%llu: %s\n", program_name, file,
-                 static_cast<unsigned long long>(line), message);
+    encrypt::cli::report(program_name, message);
 }
 
 #ifdef _WIN32

@@ -30,8 +30,10 @@ char* into_string(void* context, char* data, std::size_t size) {
 
 std::vector<std::pair<std::uint64_t, std::string>> reports;
 
-void note_report(void*, const char*, std::uint64_t line, const char* message) {
-    reports.emplace_back(line, message);
+// "-:N: WHAT", kept as N and WHAT.
+void note_report(void*, const char* message) {
+    const std::string said = message;
+    reports.emplace_back(std::stoull(said.substr(2)), said.substr(said.find(": ") + 2));
 }
 
 // Feeds `input` to a stream in blocks of `block` bytes.

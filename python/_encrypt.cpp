@@ -65,16 +65,15 @@ public:
                          "example bytes(view)",
                          function);
         } else if (static_cast<unsigned long long>(view_.len) > 0xffffffffULL) {
-            held_ = true;
             PyErr_Format(PyExc_OverflowError,
                          "%s() takes texts of at most 4294967295 bytes, not %zd", function,
                          view_.len);
         } else {
-            held_ = ok_ = true;
+            ok_ = true;
         }
     }
     ~text_argument() {
-        if (held_) {
+        if (view_.obj != nullptr) {  // a buffer was had
             PyBuffer_Release(&view_);
         }
     }
@@ -88,7 +87,6 @@ public:
 
 private:
     Py_buffer view_{};
-    bool held_ = false;
     bool ok_ = false;
 };
 

@@ -12,10 +12,6 @@
 namespace encrypt::detail {
 
 result_room::result_room(std::size_t size) noexcept : size_(size) {
-    if (size <= sizeof inline_) {
-        data_ = inline_;
-        return;
-    }
 #if defined(__linux__)
     // From 64 KiB on: below that, a call to the kernel costs more than the
     // faults it saves. The advice is only a hint; where it is refused, the
@@ -47,9 +43,7 @@ result_room::~result_room() {
         return;
     }
 #endif
-    if (data_ != inline_) {
-        std::free(data_);
-    }
+    std::free(data_);
 }
 
 }  // namespace encrypt::detail

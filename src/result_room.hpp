@@ -12,7 +12,7 @@ namespace encrypt::detail {
 // the page. A large room is a mapping of its own, which the kernel maps in
 // one call (on huge pages from 2 MiB on, where it has them), and returns to
 // the system when the room goes; a small one comes from the heap, which most
-// likely has its pages mapped already, or from the room itself.
+// likely has its pages mapped already.
 class result_room {
 public:
     explicit result_room(std::size_t size) noexcept;
@@ -24,7 +24,6 @@ public:
     char* data() const noexcept { return data_; }
 
 private:
-    char inline_[1024];
     char* data_ = nullptr;
     std::size_t size_;
     bool mapped_ = false;

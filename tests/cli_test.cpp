@@ -112,8 +112,8 @@ TEST(texts, every_byte_value) {
 }
 
 // Every word of "ab" has eight digits, so that the line fills its room to
-// the last byte with the line feed: rooms of every kind the command makes,
-// from one inside itself to one mapped on its own.
+// the last byte with the line feed: rooms of both kinds the command makes,
+// from the heap and mapped on its own.
 TEST(texts, line_fills_its_room_to_the_last_byte) {
     for (const std::size_t units : {1u, 123u, 124u, 8187u, 8188u, 16000u}) {
         std::string text;

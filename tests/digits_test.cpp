@@ -120,8 +120,10 @@ TEST_P(each_digits_writer, writes_a_texts_digits_as_the_reference_does) {
     }
 }
 
+// Rooms on both sides of where they move from the heap to a mapping of their
+// own, and past where that takes huge pages, each written to its last byte.
 TEST(result_room, holds_every_byte_asked_for) {
-    for (const std::size_t size : {1u, 1024u, 1025u, 65535u, 65536u, (1u << 21) + 1}) {
+    for (const std::size_t size : {1u, 65535u, 65536u, (1u << 21) + 1}) {
         const encrypt::detail::result_room room(size);
         ASSERT_NE(room.data(), nullptr);
         std::memset(room.data(), 'x', size);
