@@ -125,29 +125,23 @@ bool windows_arguments(int& argc, char**& argv) noexcept {
             while (at[backslashes] == '\\') {
                 ++backslashes;
             }
-            if (at[backslashes] == '"') {
-                // 2n backslashes and a quote: n backslashes, and the quote
-                // opens or closes; 2n + 1: n backslashes and a plain quote.
-                for (std::size_t i = 0; i < backslashes / 2; ++i) {
-                    text[length++] = '\\';
-                }
-                at += backslashes;
-                if (backslashes % 2 == 1) {
-                    text[length++] = '"';
-                } else if (quoted && at[1] == '"') {
-                    text[length++] = '"';  // "" inside quotes is a quote
-                    ++at;
-                } else {
-                    quoted = !quoted;
-                    had_quotes = true;
-                }
+            // Before a quote, 2n backslashes are n and the quote opens or
+            // closes, and 2n + 1 are n and a plain quote; elsewhere they stay.
+            const bool quote = at[backslashes] == '"';
+            const std::size_t kept = quote ? backslashes / 2 : backslashes;
+            std::memset(text + length, '\\', kept);
+            length += kept;
+            at += backslashes;
+            if (quote && backslashes % 2 == 1) {
+                text[length++] = *at++;
+            } else if (quote && quoted && at[1] == '"') {
+                text[length++] = '"';  // "" inside quotes is a quote
+                at += 2;
+            } else if (quote) {
+                quoted = !quoted;
+                had_quotes = true;
                 ++at;
-            } else if (backslashes > 0) {
-                for (std::size_t i = 0; i < backslashes; ++i) {
-                    text[length++] = '\\';
-                }
-                at += backslashes;
-            } else {
+            } else if (backslashes == 0) {
                 wildcard = wildcard || (!quoted && (*at == '*' || *at == '?'));
                 text[length++] = *at++;
             }

@@ -12,22 +12,15 @@ namespace encrypt::detail {
 namespace {
 
 // Places the eight nibbles of `word` in the eight bytes of the result, the
-// lowest nibble in the lowest byte, and turns each into its ASCII hex digit.
+// highest nibble in the lowest byte, and turns each into its ASCII hex digit.
 constexpr std::uint64_t hex_digits(std::uint32_t word) noexcept {
-    std::uint64_t x = word;
-    x = (x | (x << 16)) & 0x0000ffff0000ffffULL;
-    x = (x | (x << 8)) & 0x00ff00ff00ff00ffULL;
-    x = (x | (x << 4)) & 0x0f0f0f0f0f0f0f0fULL;
+    std::uint64_t x = (word >> 16) | (std::uint64_t{word & 0xffff} << 32);
+    x = ((x >> 8) & 0x000000ff000000ffULL) | ((x & 0x000000ff000000ffULL) << 16);
+    x = ((x >> 4) & 0x000f000f000f000fULL) | ((x & 0x000f000f000f000fULL) << 8);
     // A nibble of 10 or more carries into bit 4 once 6 is added to it; those
     // bytes take 'a' - '0' - 10 more on top of '0'.
     const std::uint64_t letters = ((x + 0x0606060606060606ULL) >> 4) & 0x0101010101010101ULL;
     return x + 0x3030303030303030ULL + letters * static_cast<unsigned char>('a' - '0' - 10);
-}
-
-constexpr std::uint64_t byteswap64(std::uint64_t x) noexcept {
-    x = ((x & 0x00ff00ff00ff00ffULL) << 8) | ((x >> 8) & 0x00ff00ff00ff00ffULL);
-    x = ((x & 0x0000ffff0000ffffULL) << 16) | ((x >> 16) & 0x0000ffff0000ffffULL);
-    return (x << 32) | (x >> 32);
 }
 
 }  // namespace
@@ -37,7 +30,7 @@ char* format_hex(char* out, std::uint32_t word) noexcept {
     if constexpr (std::endian::native == std::endian::little) {
         // Most significant digit first in memory, then the leading zeros
         // shifted out so that the first significant digit lands at out[0].
-        const std::uint64_t text = byteswap64(hex_digits(word)) >> (8 * (max_digits - digits));
+        const std::uint64_t text = hex_digits(word) >> (8 * (max_digits - digits));
         std::memcpy(out, &text, max_digits);
     } else {
         std::memset(out, '0', max_digits);

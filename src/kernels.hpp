@@ -87,9 +87,7 @@ void pack_transform_plain(std::uint32_t* words, const unsigned char* text,
 // would do so every other time.
 inline std::size_t aligned_start(const std::uint32_t* words, std::size_t count,
                                  std::size_t alignment) noexcept {
-    const auto misalignment = reinterpret_cast<std::uintptr_t>(words) & (alignment - 1);
-    const std::size_t start =
-        misalignment == 0 ? 0 : (alignment - misalignment) / sizeof(std::uint32_t);
+    const std::size_t start = (0 - reinterpret_cast<std::uintptr_t>(words)) % alignment / 4;
     return start < count ? start : count;
 }
 

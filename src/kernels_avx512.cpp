@@ -1,4 +1,4 @@
-// The AVX-512 kernels: sixteen words a vector, the last few under a mask.
+// The AVX-512 kernels: sixteen words a vector.
 #include "kernels.hpp"
 
 #if ENCRYPT_AVX512
@@ -36,12 +36,7 @@ ENCRYPT_AVX512_TARGET void transform_avx512(std::uint32_t* words, std::size_t co
         _mm512_store_si512(words + i, mix16(a));
         _mm512_store_si512(words + i + 16, mix16(b));
     }
-    for (; i < count; i += 16) {
-        // Masked-off lanes are neither read nor written.
-        const std::size_t left = count - i;
-        const auto lanes = static_cast<__mmask16>(left >= 16 ? 0xffff : (1u << left) - 1);
-        _mm512_mask_store_epi32(words + i, lanes, mix16(_mm512_maskz_load_epi32(lanes, words + i)));
-    }
+    transform_plain(words + i, count - i);
 }
 
 ENCRYPT_AVX512_TARGET void pack_transform_avx512(std::uint32_t* words, const unsigned char* text,
