@@ -26,40 +26,25 @@ std::uint64_t load_eight(const unsigned char* bytes) noexcept {
     return x;
 }
 
-// Whether the `size` bytes at `bytes` are all hex digits, in either case:
-// eight at a time, each byte's top bit telling its answer.
-bool all_hex_digits(const unsigned char* bytes, std::size_t size) noexcept {
+// Whether the eight bytes of `x` are all hex digits, in either case, each
+// byte's top bit telling its answer.
+bool hex_digits_only(std::uint64_t x) noexcept {
     constexpr std::uint64_t ones = 0x0101010101010101ULL;
     constexpr std::uint64_t tops = 0x8080808080808080ULL;
     // The top bit of each byte below 0x80: set where the byte is at least `low`.
-    const auto at_least = [](std::uint64_t x, unsigned low) {
-        return (x + (0x80 - low) * ones) & tops;
+    const auto at_least = [](std::uint64_t bytes, unsigned low) {
+        return (bytes + (0x80 - low) * ones) & tops;
     };
-    std::uint64_t wrong = 0;
-    for (std::size_t at = 0; at < size; at += 8) {
-        std::uint64_t x = 0x3030303030303030ULL;  // digits '0' stand in for missing bytes
-        if (size - at >= 8) {
-            x = load_eight(bytes + at);
-        } else {
-            for (std::size_t k = 0; at + k < size; ++k) {
-                x = (x & ~(std::uint64_t{0xff} << (8 * k))) | std::uint64_t{bytes[at + k]}
-                                                                  << (8 * k);
-            }
-        }
-        const std::uint64_t high = x & tops;
-        x &= ~tops;
-        const std::uint64_t lower = x | 0x2020202020202020ULL;
-        const std::uint64_t digit = at_least(x, '0') & ~at_least(x, '9' + 1);
-        const std::uint64_t letter = at_least(lower, 'a') & ~at_least(lower, 'f' + 1);
-        wrong |= high | (~(digit | letter) & tops);
-    }
-    return wrong == 0;
+    const std::uint64_t high = x & tops;
+    x &= ~tops;
+    const std::uint64_t lower = x | 0x2020202020202020ULL;
+    const std::uint64_t digit = at_least(x, '0') & ~at_least(x, '9' + 1);
+    const std::uint64_t letter = at_least(lower, 'a') & ~at_least(lower, 'f' + 1);
+    return (high | (~(digit | letter) & tops)) == 0;
 }
 
-// The value of the eight hex digits at `digits`, checked already, the first
-// one highest.
-std::uint32_t eight_digits(const unsigned char* digits) noexcept {
-    std::uint64_t x = load_eight(digits);
+// The value of eight hex digits, the first one highest.
+std::uint32_t eight_digits(std::uint64_t x) noexcept {
     // Each byte its digit's value: letters, in either case, have bit 6 set.
     x = (x & 0x0f0f0f0f0f0f0f0fULL) + 9 * ((x >> 6) & 0x0101010101010101ULL);
     x = ((x << 4) | (x >> 8)) & 0x00ff00ff00ff00ffULL;   // two digits in each 16 bits
@@ -99,24 +84,20 @@ Count add(Count a, unsigned b, unsigned most) noexcept {
 inline std::int32_t found_unit(std::uint32_t word) noexcept {
     // The word keeps the product's high half, and its low half is the
     // exclusive or of the product's two halves. (v + 5)(v + 26) is
-    // (2v + 31)^2 / 4 - 441 / 4: the root finds v. The
-    // product passes 2^32 only for v from 65521 on, and then leaves less
-    // than 2^21. A float's root is within 1/256 of 2v + 31, which is close
-    // enough to round to it.
+    // (2v + 31)^2 / 4 - 441 / 4: the root finds v. A float's root is within
+    // 1/256 of 2v + 31, which is close enough to round to it. The product
+    // passes 2^32 only for v from 65521 on, and then leaves less than 2^21.
     const std::uint64_t product = word ^ (word >> 16);
-    for (std::uint64_t whole = product; whole < (std::uint64_t{1} << 33);
-         whole += std::uint64_t{1} << 32) {
+    const auto root_of = [word](std::uint64_t whole) {
         const float root = std::sqrt(static_cast<float>(4 * whole + 441));
         const auto twice = static_cast<std::uint32_t>(root + 0.5f);
         const std::uint32_t v = (twice - 31) / 2;
-        if (twice >= 31 && v <= 0xffff && mix(v) == word) {
-            return static_cast<std::int32_t>(v);
-        }
-        if (whole >= (std::uint64_t{1} << 21)) {
-            break;
-        }
-    }
-    return -1;
+        // No branch on whether it is a word: most tries are not.
+        return twice >= 31 && v <= 0xffff && mix(v) == word ? static_cast<std::int32_t>(v) : -1;
+    };
+    const std::int32_t unit = root_of(product);
+    return unit >= 0 || product >= (std::uint64_t{1} << 21) ? unit
+                                                            : root_of(product + (std::uint64_t{1} << 32));
 }
 
 }  // namespace
@@ -150,7 +131,10 @@ void line_decrypter::reset() noexcept {
     here_.splits = 1;
     here_.zero_free = 1;
     decided_size_ = 0;
-    std::memset(places_, 0, sizeof places_);
+    if (places_used_) {  // only splits followed apart leave anything there
+        std::memset(places_, 0, sizeof places_);
+        places_used_ = false;
+    }
     nodes_[0] = node_t{0, 0, false};
     node_count_ = 1;
 }
@@ -177,10 +161,6 @@ std::size_t line_decrypter::feed(const unsigned char* bytes, std::size_t size) n
     }
     bytes += used;
     size -= used;
-    if (!all_hex_digits(bytes, size)) {
-        stage_ = stage::not_a_line;
-        return used + size;
-    }
     // bytes[0] is the digit after place next_; words need up to eight.
     std::size_t at = 0;
     while (size - at >= 8) {
@@ -245,20 +225,31 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
 
 // Cuts at place next_, where digits[0] follows it and `available` digits
 // are the line's, and moves next_ on to the next place a split reaches.
-// False once no split goes on, or the memory ran out.
-bool line_decrypter::step(const unsigned char* digits, std::size_t available) noexcept {
-    const std::uint32_t value = eight_digits(digits);
+// False once no split goes on, or the memory ran out. Every byte of the
+// line lies among the eight after some cut, which checks them.
+[[gnu::always_inline]] inline bool line_decrypter::step(const unsigned char* digits,
+                                                       std::size_t available) noexcept {
+    const std::uint64_t eight = load_eight(digits);
+    if (!hex_digits_only(eight)) {
+        stage_ = stage::not_a_line;
+        return false;
+    }
+    const std::uint32_t value = eight_digits(eight);
     const std::size_t longest = available < 8 ? available : 8;
     // The lengths a word may have here (none where a zero opens it).
     unsigned lengths = (unsigned{word_lengths[value >> 16]} << 2) & ((2u << longest) - 1);
     if (stage_ == stage::single) {
-        std::int32_t found = -1;
-        std::size_t length = 0;
-        bool several = false;
-        for (unsigned left = lengths; left != 0; left &= left - 1) {
+        // The words of eight and seven digits, nearly all words, looked at
+        // both at once and with no branch on which is one; shorter ones
+        // one by one.
+        std::int32_t found = (lengths >> 8 & 1) != 0 ? found_unit(value) : -1;
+        const std::int32_t seven = (lengths >> 7 & 1) != 0 ? found_unit(value >> 4) : -1;
+        std::size_t length = found >= 0 ? 8 : 7;
+        bool several = found >= 0 && seven >= 0;
+        found = found >= 0 ? found : seven;
+        for (unsigned left = lengths & 0x7c; left != 0; left &= left - 1) {
             const auto l = static_cast<std::size_t>(std::countr_zero(left));
-            const std::uint32_t word = value >> (4 * (8 - l));
-            const std::int32_t unit = found_unit(word);
+            const std::int32_t unit = found_unit(value >> (4 * (8 - l)));
             several = several || (unit >= 0 && found >= 0);
             length = unit >= 0 && found < 0 ? l : length;
             found = unit >= 0 && found < 0 ? unit : found;
@@ -290,6 +281,7 @@ bool line_decrypter::step(const unsigned char* digits, std::size_t available) no
         reached_ = 1;
         stage_ = stage::digits;
         has_pending_ = false;
+        places_used_ = true;
     }
     if (!cut_at(next_, value, lengths) || !next_cut()) {
         return false;

@@ -100,6 +100,7 @@ private:
     std::uint32_t texts_ = 0;
     std::uint32_t open_texts_ = 0;  // splits still open when the limit was passed
     bool out_of_memory_ = false;
+    bool places_used_ = false;
     // While every split so far ends at place next_: what is known of it, and
     // the last unit of the split that can win, undecided while it may be
     // the text's last.
