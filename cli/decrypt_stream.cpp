@@ -38,11 +38,14 @@ bool decrypt_stream::flush() noexcept {
         return !sink_failed_;
     }
     char* next = sink_(context_, output_, output_used_);
-    output_used_ = 0;
     if (next == nullptr) {
         sink_failed_ = true;  // the buffer stays, so that the stream holds no null
         return false;
     }
+    // The text of the line under way, undecided, moves along; the writer
+    // reads only what it was handed.
+    std::memmove(next, output_ + output_used_, line_in_output_);
+    output_used_ = 0;
     output_ = next;
     return true;
 }
@@ -70,24 +73,43 @@ void decrypt_stream::take_text(void* self, const unsigned char* text, std::size_
     if (stream.line_failed_ || stream.sink_failed_) {
         return;
     }
-    if (stream.held_size_ + size > most_held_text && !stream.let_held_text_go()) {
+    // A short text waits in the output itself, after the lines before it,
+    // with room for its terminator; a long one moves to a buffer of its own.
+    char* waiting = stream.output_ + stream.output_used_;
+    if (stream.held_size_ == 0 &&
+        size < stream.output_size_ - stream.output_used_ - stream.line_in_output_) {
+        std::memcpy(waiting + stream.line_in_output_, text, size);
+        stream.line_in_output_ += size;
         return;
     }
-    if (stream.held_size_ + size > stream.held_room_) {
-        std::size_t room = stream.held_room_ < (std::size_t{64} << 10) ? std::size_t{64} << 10
-                                                                       : 2 * stream.held_room_;
+    if (stream.line_in_output_ != 0) {
+        const std::size_t moving = stream.line_in_output_;
+        stream.line_in_output_ = 0;
+        stream.hold(reinterpret_cast<const unsigned char*>(waiting), moving);
+    }
+    stream.hold(text, size);
+}
+
+void decrypt_stream::hold(const unsigned char* text, std::size_t size) noexcept {
+    if (line_failed_ || (held_size_ + size > most_held_text && !let_held_text_go())) {
+        return;
+    }
+    if (held_size_ + size > held_room_) {
+        std::size_t room =
+            held_room_ < (std::size_t{64} << 10) ? std::size_t{64} << 10 : 2 * held_room_;
+        room = room < held_size_ + size ? held_size_ + size : room;
         room = room < most_held_text ? room : most_held_text;
-        auto* grown = static_cast<unsigned char*>(std::realloc(stream.held_, room));
+        auto* grown = static_cast<unsigned char*>(std::realloc(held_, room));
         if (grown == nullptr) {
-            stream.line_failed_ = true;
-            stream.failure_ = "memory exhausted";
+            line_failed_ = true;
+            failure_ = "memory exhausted";
             return;
         }
-        stream.held_ = grown;
-        stream.held_room_ = room;
+        held_ = grown;
+        held_room_ = room;
     }
-    std::memcpy(stream.held_ + stream.held_size_, text, size);
-    stream.held_size_ += size;
+    std::memcpy(held_ + held_size_, text, size);
+    held_size_ += size;
 }
 
 // What is held goes out, unless it holds the terminator.
@@ -154,6 +176,15 @@ bool decrypt_stream::end_line(const unsigned char* bytes, std::size_t size) noex
         failure = counted;
     } else if (outcome == line_decrypter::outcome::no_memory) {
         failure = "memory exhausted";
+    } else if (!line_failed_ && held_size_ == 0 && !leaving_) {
+        // The text waits in the output: it goes unless it holds the terminator.
+        if (std::memchr(output_ + output_used_, terminator_, line_in_output_) == nullptr) {
+            output_used_ += line_in_output_;
+            line_in_output_ = 0;
+            return put(&terminator_, 1);
+        }
+        failure = terminator_ == '\n' ? "the text holds a line feed; use -z"
+                                      : "the text holds a zero byte; leave out -z";
     } else if (!line_failed_ && let_held_text_go()) {
         leaving_ = false;
         return put(&terminator_, 1);
@@ -162,7 +193,7 @@ bool decrypt_stream::end_line(const unsigned char* bytes, std::size_t size) noex
     } else {
         failure = failure_;
     }
-    held_size_ = 0;
+    held_size_ = line_in_output_ = 0;
     leaving_ = line_failed_ = false;
     any_failed_ = true;
     if (!flush()) {
@@ -188,7 +219,7 @@ bool decrypt_stream::end_of_input() noexcept {
 
 bool decrypt_stream::abandon_line() noexcept {
     decrypter_.abandon();
-    held_size_ = 0;
+    held_size_ = line_in_output_ = 0;
     leaving_ = line_failed_ = in_line_ = false;
     carry_ = 0;
     return flush();

@@ -57,6 +57,7 @@ private:
     static constexpr std::size_t carry_room = 64;
 
     static void take_text(void* self, const unsigned char* text, std::size_t size) noexcept;
+    void hold(const unsigned char* text, std::size_t size) noexcept;
     bool end_line(const unsigned char* bytes, std::size_t size) noexcept;
     bool let_held_text_go() noexcept;
     bool put(const void* data, std::size_t size) noexcept;
@@ -75,7 +76,9 @@ private:
     std::uint64_t line_ = 1;
     std::size_t carry_ = 0;  // bytes held in front of input_space()
     bool in_line_ = false;   // bytes of the line under way have been read
-    // The decided text of the line under way, held back while it may fail.
+    // The decided text of the line under way, held back while it may fail:
+    // in the output after output_used_ while it is short, else in held_.
+    std::size_t line_in_output_ = 0;
     unsigned char* held_ = nullptr;
     std::size_t held_size_ = 0;
     std::size_t held_room_ = 0;
