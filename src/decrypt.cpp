@@ -190,16 +190,19 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
         return outcome::text;  // an empty line, or the caption alone, trimmed or not
     }
     const std::size_t used = feed(bytes, size);
+    if (stage_ == stage::start) {
+        return outcome::not_a_line;  // the caption's beginning, cut short
+    }
     // The last few digits, from a copy padded with zero digits.
     unsigned char last[16];
     std::memset(last, '0', sizeof last);
     std::memcpy(last, bytes + used, size - used);
     const std::uint64_t first = next_;
     const std::uint64_t end = next_ + (size - used);
-    while (stage_ != stage::start && stage_ != stage::not_a_line && next_ < end) {
+    while (stage_ != stage::not_a_line && next_ < end) {
         step(last + (next_ - first), static_cast<std::size_t>(end - next_));
     }
-    if (stage_ == stage::start || stage_ == stage::not_a_line) {
+    if (stage_ == stage::not_a_line) {
         return out_of_memory_ ? outcome::no_memory : outcome::not_a_line;
     }
     const place& line = stage_ == stage::single ? here_ : places_[end % window];

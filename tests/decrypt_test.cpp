@@ -84,6 +84,7 @@ const line_case line_cases[] = {
     {"trimmed_caption_then_digits", caption.substr(0, caption.size() - 1) + "25da76d832c8",
      ENCRYPT_NOT_A_LINE, ""},
     {"caption_cut_short", caption.substr(0, 10), ENCRYPT_NOT_A_LINE, ""},
+    {"caption_cut_past_the_last_digits_room", caption.substr(0, 30), ENCRYPT_NOT_A_LINE, ""},
     {"one_digit", "E", ENCRYPT_NOT_A_LINE, ""},
 };
 // clang-format on
