@@ -16,6 +16,7 @@ const NOT_READY = 'encrypt-wasm is not initialised: call `await init()` (or `ini
 
 // Set up by init() or initSync().
 let core = null; // the module's exports
+let current = null; // its WebAssembly.Instance
 let heap = null; // a Uint8Array over its memory, which never grows
 let words32 = null; // a Uint32Array over it
 let pieceArea = 0;
@@ -80,6 +81,7 @@ function setUp(instance) {
   }
   table = units;
   core = exports;
+  current = instance;
 }
 
 function instantiate(source) {
@@ -96,14 +98,14 @@ function instantiate(source) {
 }
 
 /**
- * Makes the package ready, compiling its WebAssembly asynchronously; a
- * second call does nothing more. `source` is optional: a WebAssembly.Module
- * or the bytes of encrypt.wasm, for where compiling the inlined bytes is
- * not allowed.
+ * Makes the package ready, compiling its WebAssembly asynchronously, and
+ * resolves to the module's instance; a second call does nothing more.
+ * `source` is optional: a WebAssembly.Module or the bytes of encrypt.wasm,
+ * for where compiling the inlined bytes is not allowed.
  */
 function init(source) {
   if (core !== null) {
-    return Promise.resolve();
+    return Promise.resolve(current);
   }
   if (pending === null) {
     pending = (async () => {
@@ -117,6 +119,7 @@ function init(source) {
       if (core === null) {
         setUp(instance);
       }
+      return current;
     })();
     // A failed start may be tried again, with another source.
     pending.catch(() => {
@@ -126,11 +129,12 @@ function init(source) {
   return pending;
 }
 
-/** Makes the package ready at once, from a compiled module, its bytes, or the inlined bytes. */
+/** As init(), at once: from a compiled module, its bytes, or the inlined bytes. */
 function initSync(source) {
   if (core === null) {
     setUp(instantiate(source));
   }
+  return current;
 }
 
 function isUint8Array(value) {

@@ -14,14 +14,15 @@ export declare const CAPTION: string;
 
 /**
  * Makes the package ready by compiling its WebAssembly, inlined in this file,
- * asynchronously. Pass a compiled WebAssembly.Module (or the bytes of
+ * asynchronously, and resolves to the module's instance (whose memory has a
+ * fixed size). Pass a compiled WebAssembly.Module (or the bytes of
  * `encrypt-wasm/encrypt.wasm`) where compiling the inlined bytes is not
  * allowed. Calling it again, or after initSync(), does nothing more.
  */
-export declare function init(source?: WebAssembly.Module | BufferSource): Promise<void>;
+export declare function init(source?: WebAssembly.Module | BufferSource): Promise<WebAssembly.Instance>;
 
 /** As init(), at once. */
-export declare function initSync(source?: WebAssembly.Module | BufferSource): void;
+export declare function initSync(source?: WebAssembly.Module | BufferSource): WebAssembly.Instance;
 
 /** The hex digits `encrypt TEXT` prints for the input: every word with printf's "%lx". */
 export declare function hex(input: Input): string;
