@@ -77,6 +77,12 @@ function start(file) {
   worker.postMessage({ file, direction: chosen('direction'), separator: Number(chosen('separator')) });
 }
 
+worker.addEventListener('error', (event) => {
+  $('file').disabled = false;
+  $('progress').hidden = true;
+  $('status').textContent = `The page's worker failed: ${event.message ?? 'it could not start'}`;
+});
+
 worker.addEventListener('message', ({ data }) => {
   if (data.type === 'progress') {
     $('progress').value = data.total === 0 ? 1 : data.done / data.total;

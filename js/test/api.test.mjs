@@ -1,6 +1,7 @@
 // The package's own behaviour: exact results, inputs of every kind, the way
 // back's cases and every error it throws.
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
@@ -108,6 +109,11 @@ test('decrypt reads lines in every form and says why a line has no one text', ()
     ['E', 'not a result line'],
     ['25da76d832c8é', 'not a result line'],
   ];
+  // The caption's beginnings, which the native library mishandles from 17
+  // bytes on; its end, trimmed or not, stands for the empty text.
+  for (let length = 1; length <= CAPTION.length; length++) {
+    cases.push([CAPTION.slice(0, length), length + 1 < CAPTION.length ? 'not a result line' : '']);
+  }
   for (const [input, expected] of cases) {
     for (const form of [input, Buffer.from(input, 'latin1')]) {
       if (/texts give|not a result/.test(expected)) {
@@ -152,4 +158,17 @@ test('the CommonJS build is the same package under require()', () => {
   assert.throws(() => cjs.hex('abc'), { name: 'Error', message: /not initialised: call `await init\(\)`/ });
   cjs.initSync();
   assert.equal(cjs.resultLine('abc'), `${CAPTION}25da76d832c8`);
+});
+
+test("the README's examples give what their comments say", () => {
+  // Lines `CALL; // VALUE` or `CALL; // VALUE: why`, in its js blocks.
+  const readme = readFileSync(new URL('../README.md', import.meta.url), 'utf8');
+  const blocks = [...readme.matchAll(/```js\n([^]*?)```/g)].map((block) => block[1]);
+  const examples = blocks.flatMap((block) => [...block.matchAll(/^(.+?);\s+\/\/ ('[^']*'|Uint32Array\.of\([^)]*\))/gm)]);
+  assert.ok(examples.length >= 6, `${examples.length} examples`);
+  for (const [, call, value] of examples) {
+    const run = new Function(...Object.keys(esm), `return [${call}, ${value}];`);
+    const [got, expected] = run(...Object.values(esm));
+    assert.deepEqual(got, expected, call);
+  }
 });

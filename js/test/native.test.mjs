@@ -20,9 +20,13 @@ const missing = existsSync(program)
 
 await init();
 
-// A seeded generator, so that a failure can be run again.
+// A seeded generator, so that a failure can be run again, each test from
+// the seed on its own.
 const seed = Number(process.env.ENCRYPT_TEST_SEED ?? Date.now() % 100000);
 let state = seed;
+const reseed = () => {
+  state = seed;
+};
 function random(below) {
   state = (state + 0x6d2b79f5) | 0;
   let t = Math.imul(state ^ (state >>> 15), 1 | state);
@@ -103,6 +107,7 @@ function checkAll(texts, lines) {
 }
 
 test('random texts, as views into a larger buffer, give the native lines', { skip: missing }, () => {
+  reseed();
   for (const zero of [false, true]) {
     const texts = randomTexts(1500, zero ? 0 : 0x0a);
     checkAll(texts, nativeLines(texts, zero));
@@ -110,6 +115,7 @@ test('random texts, as views into a larger buffer, give the native lines', { ski
 });
 
 test('every byte value and every unit give the native lines', { skip: missing }, () => {
+  reseed();
   // A unit whose bytes are a zero byte and a line feed is no text of a
   // stream (0x0a00); the line feed alone as a last byte is unit 0x000a.
   const bytes = Array.from({ length: 256 }, (_, byte) => Uint8Array.of(byte));
@@ -122,6 +128,7 @@ test('every byte value and every unit give the native lines', { skip: missing },
 });
 
 test('strings give the lines of their UTF-8 bytes', { skip: missing }, () => {
+  reseed();
   // ASCII, Latin-1, the rest of the first plane, and past it (two UTF-16 units).
   const ranges = [[0x20, 0x7f], [0xa0, 0x100], [0x100, 0xd800], [0xe000, 0x10000], [0x10000, 0x110000]];
   const strings = Array.from({ length: 800 }, (_, i) => {
@@ -143,14 +150,18 @@ test('strings give the lines of their UTF-8 bytes', { skip: missing }, () => {
 });
 
 test('decrypt gives what encrypt-lines -d gives, text or reason, line by line', { skip: missing }, () => {
+  reseed();
   // Texts with zero bytes often, so that some lines have several texts.
   const texts = randomTexts(1200, 0x0a).map((text, i) =>
     i % 3 === 0 ? text.map((byte) => (byte < 128 ? 0 : byte)).subarray(0, 40) : text,
   );
   // Lines without the caption, with CR LF, cut short or with a digit
-  // changed, and lines that several texts give.
+  // changed, and lines that several texts give. None is cut into the
+  // caption: encrypt-lines -d crashes on a line of 17 to 36 of its first
+  // bytes (the package's own tests have those lines).
   const lines = nativeLines(texts, false).map((line, i) =>
-    [line.slice(CAPTION.length), `${line}\r\n`, line.slice(0, -1 - random(3)), line.replace(/.$/, 'f'), line][i % 5],
+    [line.slice(CAPTION.length), `${line}\r\n`, line.length > CAPTION.length + 3 ? line.slice(0, -1 - random(3)) : line,
+      line.replace(/.$/, 'f'), line][i % 5],
   );
   lines.push(...Array.from({ length: 12 }, (_, k) => '121a394b27334'.repeat(k + 1)));
   const native = run(['-d'], Buffer.from(lines.map((line) => line.replace(/\r\n$/, '')).join('\n') + '\n', 'latin1'));
