@@ -7,10 +7,12 @@
 
 const CAPTION = 'Encrypted data in hexadecimal format: ';
 
-// Texts of up to this many bytes are joined from the table of every unit's
-// digits; longer ones cost less as one call into the module and one string
-// made from its memory (measured crossover: bench/js/speed.mjs).
-const SHORT_BYTES = 16;
+// Texts of up to this many bytes, one or two units, take their digits from
+// the table of every unit's: a string that exists already, or two joined
+// into a short flat one. Longer ones cost less as one call into the module
+// and one string made from its memory than as a string joined from many
+// (measured with bench/js/speed.mjs: see docs/javascript.md).
+const SHORT_BYTES = 4;
 
 const NOT_READY = 'encrypt-wasm is not initialised: call `await init()` (or `initSync()`) first';
 
@@ -25,6 +27,7 @@ let pieceRoom = null; // heap's piece area
 let resultArea = 0;
 let resultSize = 0;
 let heapString = null; // (start, end) => the string of heap[start, end)
+let latin1View = null; // in Node, a Buffer over the module's memory
 let bytesToString = null; // (bytes, start, end) => the string of bytes[start, end)
 let table = null; // the digits of each of the 65,536 units, made by the module
 let pending = null; // init()'s promise while it runs
@@ -62,6 +65,7 @@ function setUp(instance) {
     // Node: a Latin-1 slice copies the bytes straight into a new string.
     const latin1Slice = Buffer.prototype.latin1Slice;
     const view = Buffer.from(buffer);
+    latin1View = view;
     heapString = (start, end) => view.latin1Slice(start, end);
     bytesToString = (bytes, start, end) => latin1Slice.call(bytes, start, end);
   } else {
@@ -337,7 +341,8 @@ function hex(input) {
     }
     if (length <= pieceSize) {
       heap.set(input, pieceArea);
-      return heapString(resultArea, resultArea + core.hex_piece(length, 0));
+      const end = resultArea + core.hex_piece(length, 0);
+      return latin1View !== null ? latin1View.latin1Slice(resultArea, end) : heapString(resultArea, end);
     }
   }
   return digitsOf(input, noPrefix, 'hex');
