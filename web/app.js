@@ -6,6 +6,7 @@ import { decrypt, init, resultLine } from './lib/encrypt-wasm.mjs';
 const $ = (id) => document.getElementById(id);
 const encoder = new TextEncoder();
 const strict = new TextDecoder('utf-8', { fatal: true });
+const lenient = new TextDecoder('utf-8');
 
 await init();
 
@@ -18,8 +19,8 @@ function showLine() {
 $('text').addEventListener('input', showLine);
 showLine();
 
-// Line to text: the text, its bytes where they are not UTF-8, or why there
-// is none.
+// Line to text: the text, and its bytes too where they are not UTF-8, or
+// why there is none.
 const hexBytes = (bytes) => Array.from(bytes, (byte) => byte.toString(16).padStart(2, '0')).join(' ');
 function showText() {
   const out = $('text-out');
@@ -46,8 +47,8 @@ function showText() {
       note.hidden = false;
     }
   } catch {
-    out.textContent = hexBytes(text);
-    note.textContent = `Not valid UTF-8, so its ${text.length} bytes in hex.`;
+    out.textContent = lenient.decode(text);
+    note.textContent = `Not valid UTF-8 (\ufffd stands for what is not); its ${text.length} bytes: ${hexBytes(text)}`;
     note.hidden = false;
   }
 }
