@@ -44,10 +44,10 @@ async function eachText(file, separator, take) {
   }
 }
 
-// Byte pieces for a Blob, gathered into blocks so that it holds few parts.
+// Byte pieces for a Blob, gathered into blocks so that it holds few of them.
 class Output {
   constructor() {
-    this.parts = [];
+    this.chunks = [];
     this.block = new Uint8Array(1 << 20);
     this.used = 0;
   }
@@ -56,7 +56,7 @@ class Output {
     if (this.used + bytes.length > this.block.length) {
       this.flush();
       if (bytes.length > this.block.length) {
-        this.parts.push(bytes.slice());
+        this.chunks.push(bytes.slice());
         return;
       }
     }
@@ -65,30 +65,30 @@ class Output {
   }
 
   flush() {
-    this.parts.push(this.block.slice(0, this.used));
+    this.chunks.push(this.block.slice(0, this.used));
     this.used = 0;
   }
 
   blob() {
     this.flush();
-    return new Blob(this.parts, { type: 'application/octet-stream' });
+    return new Blob(this.chunks, { type: 'application/octet-stream' });
   }
 }
 
 async function encryptFile(file, separator) {
-  const parts = [];
+  const chunks = [];
   let lines = '';
   let count = 0;
   await eachText(file, separator, (text) => {
     lines += `${resultLine(text)}\n`;
     count++;
     if (lines.length >= 1 << 22) {
-      parts.push(lines);
+      chunks.push(lines);
       lines = '';
     }
   });
-  parts.push(lines);
-  return { count, failures: [], failedCount: 0, blob: new Blob(parts, { type: 'text/plain' }) };
+  chunks.push(lines);
+  return { count, failures: [], failedCount: 0, blob: new Blob(chunks, { type: 'text/plain' }) };
 }
 
 async function decryptFile(file, separator) {

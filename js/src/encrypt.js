@@ -364,7 +364,7 @@ function words(input) {
   }
   // A string's count of bytes is known only once it is encoded.
   const all = bytes ? new Uint32Array((input.length + 1) >>> 1) : null;
-  const parts = [];
+  const chunks = [];
   let count = 0;
   eachPiece(input, (size, last) => {
     const odd = last ? 0 : size & 1; // a unit's two bytes stay together
@@ -373,19 +373,19 @@ function words(input) {
     if (bytes) {
       all.set(piece, count);
     } else {
-      parts.push(piece.slice());
+      chunks.push(piece.slice());
     }
     count += made;
     return odd;
   });
-  if (bytes || parts.length === 1) {
-    return bytes ? all : parts[0];
+  if (bytes || chunks.length === 1) {
+    return bytes ? all : chunks[0];
   }
   const joined = new Uint32Array(count);
   count = 0;
-  for (const part of parts) {
-    joined.set(part, count);
-    count += part.length;
+  for (const chunk of chunks) {
+    joined.set(chunk, count);
+    count += chunk.length;
   }
   return joined;
 }
@@ -404,10 +404,10 @@ function encryption(words) {
   const room = resultSize >>> 2;
   const first = resultArea >>> 2;
   for (let at = 0; at < words.length; at += room) {
-    const part = words.subarray(at, at + room);
-    words32.set(part, first);
-    core.transform_words(part.length);
-    part.set(words32.subarray(first, first + part.length));
+    const chunk = words.subarray(at, at + room);
+    words32.set(chunk, first);
+    core.transform_words(chunk.length);
+    chunk.set(words32.subarray(first, first + chunk.length));
   }
   return words;
 }
@@ -438,12 +438,12 @@ function decrypt(line) {
     length -= length > 1 && at(length - 2) === 0x0d ? 2 : 1;
     line = typeof line === 'string' ? line.substring(0, length) : line.subarray(0, length);
   }
-  const parts = [];
+  const chunks = [];
   let outcome = DECRYPT_TEXT;
   const takeText = () => {
     const size = core.decrypt_take();
     if (size > 0) {
-      parts.push(heap.slice(resultArea, resultArea + size));
+      chunks.push(heap.slice(resultArea, resultArea + size));
     }
   };
   core.decrypt_begin();
@@ -469,14 +469,14 @@ function decrypt(line) {
   if (outcome !== DECRYPT_TEXT) {
     throw new RangeError('not a result line');
   }
-  if (parts.length === 1) {
-    return parts[0];
+  if (chunks.length === 1) {
+    return chunks[0];
   }
-  const text = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
+  const text = new Uint8Array(chunks.reduce((sum, chunk) => sum + chunk.length, 0));
   let offset = 0;
-  for (const part of parts) {
-    text.set(part, offset);
-    offset += part.length;
+  for (const chunk of chunks) {
+    text.set(chunk, offset);
+    offset += chunk.length;
   }
   return text;
 }

@@ -3,7 +3,7 @@
  * back, from the tool's own C++ compiled to WebAssembly.
  *
  * An input is a Uint8Array (any view: its byteOffset and byteLength are
- * respected) or a string, taken as its UTF-8 bytes.
+ * honoured) or a string, taken as its UTF-8 bytes.
  */
 
 /** A text: its bytes, or a string that stands for its UTF-8 bytes. */
