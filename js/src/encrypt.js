@@ -1,0 +1,484 @@
+// encrypt-wasm: the encrypt library's transform, digits and way back, run
+// by its own C++ compiled to WebAssembly (wasm/exports.cpp).
+//
+// The build (scripts/build.mjs) puts `const wasmBase64 = '...'` before this
+// file and makes an ES module and a CommonJS module of it.
+/* global wasmBase64 */
+
+const CAPTION = 'Encrypted data in hexadecimal format: ';
+
+// Texts of up to this many bytes, one or two units, take their digits from
+// the table of every unit's: a string that exists already, or two joined
+// into a short flat one. Longer ones cost less as one call into the module
+// and one string made from its memory than as a string joined from many
+// (measured with bench/js/speed.mjs: see docs/javascript.md).
+const SHORT_BYTES = 4;
+
+const NOT_READY = 'encrypt-wasm is not initialised: call `await init()` (or `initSync()`) first';
+
+// Set up by init() or initSync().
+let core = null; // the module's exports
+let current = null; // its WebAssembly.Instance
+let heap = null; // a Uint8Array over its memory, which never grows
+let words32 = null; // a Uint32Array over it
+let pieceArea = 0;
+let pieceSize = 0;
+let pieceRoom = null; // heap's piece area
+let resultArea = 0;
+let resultSize = 0;
+let heapString = null; // (start, end) => the string of heap[start, end)
+let latin1View = null; // in Node, a Buffer over the module's memory
+let bytesToString = null; // (bytes, start, end) => the string of bytes[start, end)
+let table = null; // the digits of each of the 65,536 units, made by the module
+let pending = null; // init()'s promise while it runs
+
+const encoder = new TextEncoder();
+const captionBytes = encoder.encode(CAPTION);
+
+function wasmBytes() {
+  if (typeof Buffer === 'function') {
+    return Buffer.from(wasmBase64, 'base64');
+  }
+  const text = atob(wasmBase64);
+  const bytes = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; i++) {
+    bytes[i] = text.charCodeAt(i);
+  }
+  return bytes;
+}
+
+function setUp(instance) {
+  const exports = instance.exports;
+  // A reactor module's constructors; ours has none, but the contract asks.
+  if (typeof exports._initialize === 'function') {
+    exports._initialize();
+  }
+  const buffer = exports.memory.buffer;
+  heap = new Uint8Array(buffer);
+  words32 = new Uint32Array(buffer);
+  pieceArea = exports.piece_area();
+  pieceSize = exports.piece_size();
+  pieceRoom = heap.subarray(pieceArea, pieceArea + pieceSize);
+  resultArea = exports.result_area();
+  resultSize = exports.result_size();
+  if (typeof Buffer === 'function' && typeof Buffer.prototype.latin1Slice === 'function') {
+    // Node: a Latin-1 slice copies the bytes straight into a new string.
+    const latin1Slice = Buffer.prototype.latin1Slice;
+    const view = Buffer.from(buffer);
+    latin1View = view;
+    heapString = (start, end) => view.latin1Slice(start, end);
+    bytesToString = (bytes, start, end) => latin1Slice.call(bytes, start, end);
+  } else {
+    // Digits are ASCII, which UTF-8 decoders take at full speed.
+    const decoder = new TextDecoder();
+    bytesToString = (bytes, start, end) => decoder.decode(bytes.subarray(start, end));
+    heapString = (start, end) => bytesToString(heap, start, end);
+  }
+  // Every unit's digits as the module writes them, eight bytes a unit, then
+  // how many of those eight each unit has.
+  exports.unit_digits();
+  const all = heapString(resultArea, resultArea + 8 * 65536);
+  const counts = resultArea + 8 * 65536;
+  const units = [];
+  for (let unit = 0; unit < 65536; unit++) {
+    units.push(all.substring(8 * unit, 8 * unit + heap[counts + unit]));
+  }
+  table = units;
+  core = exports;
+  current = instance;
+}
+
+function instantiate(source) {
+  if (source === undefined) {
+    source = wasmBytes();
+  }
+  if (source instanceof WebAssembly.Module) {
+    return new WebAssembly.Instance(source, {});
+  }
+  if (source instanceof ArrayBuffer || ArrayBuffer.isView(source)) {
+    return new WebAssembly.Instance(new WebAssembly.Module(source), {});
+  }
+  throw new TypeError("initSync() takes a WebAssembly.Module, the module's bytes or nothing");
+}
+
+/**
+ * Makes the package ready, compiling its WebAssembly asynchronously, and
+ * resolves to the module's instance; a second call does nothing more.
+ * `source` is optional: a WebAssembly.Module or the bytes of encrypt.wasm,
+ * for where compiling the inlined bytes is not allowed.
+ */
+function init(source) {
+  if (core !== null) {
+    return Promise.resolve(current);
+  }
+  if (pending === null) {
+    pending = (async () => {
+      let module = source;
+      if (module === undefined || module instanceof ArrayBuffer || ArrayBuffer.isView(module)) {
+        module = await WebAssembly.compile(module === undefined ? wasmBytes() : module);
+      } else if (!(module instanceof WebAssembly.Module)) {
+        throw new TypeError("init() takes a WebAssembly.Module, the module's bytes or nothing");
+      }
+      const instance = await WebAssembly.instantiate(module, {});
+      if (core === null) {
+        setUp(instance);
+      }
+      return current;
+    })();
+    // A failed start may be tried again, with another source.
+    pending.catch(() => {
+      pending = null;
+    });
+  }
+  return pending;
+}
+
+/** As init(), at once: from a compiled module, its bytes, or the inlined bytes. */
+function initSync(source) {
+  if (core === null) {
+    setUp(instantiate(source));
+  }
+  return current;
+}
+
+function isUint8Array(value) {
+  return (
+    value instanceof Uint8Array ||
+    (ArrayBuffer.isView(value) && Object.prototype.toString.call(value) === '[object Uint8Array]')
+  );
+}
+
+// What a wrong argument is, for its TypeError.
+function typeName(value) {
+  if (value === null || typeof value !== 'object') {
+    return value === null ? 'null' : typeof value;
+  }
+  return (value.constructor && value.constructor.name) || 'object';
+}
+
+function wrongInput(name, value) {
+  return new TypeError(`${name}() takes a Uint8Array or a string, not ${typeName(value)}`);
+}
+
+// Loads the input into the piece area one piece after another: a string as
+// its UTF-8 bytes, a Uint8Array as it is. `step(size, last)` takes the
+// `size` bytes there and returns how many of its last bytes it wants again
+// at the start of the next piece.
+function eachPiece(input, step) {
+  let kept = 0;
+  let at = 0;
+  const length = input.length;
+  for (;;) {
+    let size;
+    if (typeof input === 'string') {
+      const room = kept === 0 ? pieceRoom : pieceRoom.subarray(kept);
+      const { read, written } = encoder.encodeInto(at === 0 ? input : input.substring(at), room);
+      at += read;
+      size = kept + written;
+    } else {
+      const take = Math.min(pieceSize - kept, length - at);
+      heap.set(take === length ? input : input.subarray(at, at + take), pieceArea + kept);
+      at += take;
+      size = kept + take;
+    }
+    const last = at >= length;
+    kept = step(size, last);
+    if (last) {
+      return;
+    }
+    heap.copyWithin(pieceArea, pieceArea + size - kept, pieceArea + size);
+  }
+}
+
+// The digits of a text of `length` bytes, joined from the table.
+function tableDigits(bytes, length) {
+  let digits = '';
+  let i = 0;
+  for (const pairs = length - 1; i < pairs; i += 2) {
+    digits += table[bytes[i] | (bytes[i + 1] << 8)];
+  }
+  if (i < length) {
+    digits += table[bytes[i]];
+  }
+  return digits;
+}
+
+// The digits of a short string, or null if it is not all ASCII (whose
+// characters are its bytes).
+function asciiDigits(text) {
+  let digits = '';
+  const length = text.length;
+  let i = 0;
+  for (const pairs = length - 1; i < pairs; i += 2) {
+    const low = text.charCodeAt(i);
+    const high = text.charCodeAt(i + 1);
+    if ((low | high) > 0x7f) {
+      return null;
+    }
+    digits += table[low | (high << 8)];
+  }
+  if (i < length) {
+    const low = text.charCodeAt(i);
+    if (low > 0x7f) {
+      return null;
+    }
+    digits += table[low];
+  }
+  return digits;
+}
+
+// Where the digits of an input of several pieces are gathered, so that its
+// result is made as one string. Making a large string costs mostly the
+// fresh memory it takes (on some systems more than all the rest), and joined
+// strings would take it twice: once for the pieces, once for the whole. The
+// room is kept while the garbage collector leaves it, for the next large
+// input; a string of the result's length takes as much memory anyway.
+let gatheredRef = null;
+
+function gatheringRoom(size, kept, used) {
+  let room = gatheredRef === null ? undefined : gatheredRef.deref();
+  if (room === undefined || room.length < size) {
+    const grown = new Uint8Array(size);
+    if (kept !== undefined) {
+      grown.set(kept.subarray(0, used));
+    }
+    room = grown;
+    gatheredRef = typeof WeakRef === 'function' ? new WeakRef(room) : null;
+  }
+  return room;
+}
+
+// The string of bytes[start, end), or the RangeError that says it is longer
+// than this engine's strings.
+function madeString(bytes, start, end) {
+  try {
+    return bytesToString(bytes, start, end);
+  } catch (error) {
+    throw new RangeError(
+      `the result of this input, ${end - start} characters, is longer than the longest string ` +
+        'this JavaScript engine makes',
+      { cause: error },
+    );
+  }
+}
+
+// `prefix` (ASCII, at most 48 characters, as many as the module leaves
+// room for) and the digits of an input of any length, made by the module a
+// piece at a time.
+function piecesDigits(input, prefix) {
+  const at = prefix.length;
+  let line = null;
+  let room = null;
+  let used = 0;
+  eachPiece(input, (size, last) => {
+    if (room === null && last) {
+      // All of it in one piece: the line straight from the module.
+      heap.set(prefix, resultArea);
+      line = madeString(heap, resultArea, resultArea + at + core.hex_piece(size, at));
+      return 0;
+    }
+    const odd = last ? 0 : size & 1; // a unit's two bytes stay together
+    const count = core.hex_piece(size - odd, 0);
+    if (room === null) {
+      // Eight digits for every two bytes; as many for a string's ASCII.
+      room = gatheringRoom(at + 4 * input.length + 8);
+      room.set(prefix);
+      used = at;
+    }
+    if (used + count > room.length) {
+      room = gatheringRoom(Math.ceil(1.5 * (used + count)), room, used);
+    }
+    room.set(heap.subarray(resultArea, resultArea + count), used);
+    used += count;
+    return odd;
+  });
+  return line !== null ? line : madeString(room, 0, used);
+}
+
+// `prefix` (captionBytes or none) and the input's digits.
+function digitsOf(input, prefix, name) {
+  if (table === null) {
+    throw new Error(NOT_READY);
+  }
+  let length;
+  if (isUint8Array(input)) {
+    length = input.length;
+    if (length <= SHORT_BYTES) {
+      return (prefix.length === 0 ? '' : CAPTION) + tableDigits(input, length);
+    }
+    if (length > pieceSize) {
+      return piecesDigits(input, prefix);
+    }
+    heap.set(input, pieceArea);
+  } else if (typeof input === 'string') {
+    if (input.length <= SHORT_BYTES) {
+      const digits = asciiDigits(input);
+      if (digits !== null) {
+        return (prefix.length === 0 ? '' : CAPTION) + digits;
+      }
+    }
+    // Three bytes at most for each UTF-16 unit.
+    if (input.length > pieceSize / 3) {
+      return piecesDigits(input, prefix);
+    }
+    length = encoder.encodeInto(input, pieceRoom).written;
+  } else {
+    throw wrongInput(name, input);
+  }
+  heap.set(prefix, resultArea);
+  return heapString(resultArea, resultArea + prefix.length + core.hex_piece(length, prefix.length));
+}
+
+const noPrefix = new Uint8Array(0);
+
+/** The hex digits `encrypt TEXT` prints for the input (a Uint8Array, or a string as UTF-8). */
+function hex(input) {
+  // The common case first, with nothing in between.
+  if (input instanceof Uint8Array && table !== null) {
+    const length = input.length;
+    if (length <= SHORT_BYTES) {
+      return tableDigits(input, length);
+    }
+    if (length <= pieceSize) {
+      heap.set(input, pieceArea);
+      const end = resultArea + core.hex_piece(length, 0);
+      return latin1View !== null ? latin1View.latin1Slice(resultArea, end) : heapString(resultArea, end);
+    }
+  }
+  return digitsOf(input, noPrefix, 'hex');
+}
+
+/** CAPTION and the digits: the line `encrypt TEXT` prints, without its line feed. */
+function resultLine(input) {
+  return digitsOf(input, captionBytes, 'resultLine');
+}
+
+/** The input's transformed words, one for every two bytes begun. */
+function words(input) {
+  if (core === null) {
+    throw new Error(NOT_READY);
+  }
+  const bytes = isUint8Array(input);
+  if (!bytes && typeof input !== 'string') {
+    throw wrongInput('words', input);
+  }
+  // A string's count of bytes is known only once it is encoded.
+  const all = bytes ? new Uint32Array((input.length + 1) >>> 1) : null;
+  const chunks = [];
+  let count = 0;
+  eachPiece(input, (size, last) => {
+    const odd = last ? 0 : size & 1; // a unit's two bytes stay together
+    const made = core.words_piece(size - odd);
+    const piece = words32.subarray(resultArea >>> 2, (resultArea >>> 2) + made);
+    if (bytes) {
+      all.set(piece, count);
+    } else {
+      chunks.push(piece.slice());
+    }
+    count += made;
+    return odd;
+  });
+  if (bytes || chunks.length === 1) {
+    return bytes ? all : chunks[0];
+  }
+  const joined = new Uint32Array(count);
+  count = 0;
+  for (const chunk of chunks) {
+    joined.set(chunk, count);
+    count += chunk.length;
+  }
+  return joined;
+}
+
+/** Transforms a Uint32Array's words in place and returns it. */
+function encryption(words) {
+  if (core === null) {
+    throw new Error(NOT_READY);
+  }
+  if (
+    !(words instanceof Uint32Array) &&
+    !(ArrayBuffer.isView(words) && Object.prototype.toString.call(words) === '[object Uint32Array]')
+  ) {
+    throw new TypeError(`encryption() takes a Uint32Array, not ${typeName(words)}`);
+  }
+  const room = resultSize >>> 2;
+  const first = resultArea >>> 2;
+  for (let at = 0; at < words.length; at += room) {
+    const chunk = words.subarray(at, at + room);
+    words32.set(chunk, first);
+    core.transform_words(chunk.length);
+    chunk.set(words32.subarray(first, first + chunk.length));
+  }
+  return words;
+}
+
+// What the module's decrypt_finish() says.
+const DECRYPT_TEXT = 0;
+const DECRYPT_AMBIGUOUS = 2;
+const DECRYPT_NO_MEMORY = 3;
+
+/**
+ * The text whose result line `line` is (a string, or its bytes), with or
+ * without the caption and a line end (LF or CR LF), as a Uint8Array.
+ */
+function decrypt(line) {
+  if (core === null) {
+    throw new Error(NOT_READY);
+  }
+  let length = line.length;
+  let at;
+  if (typeof line === 'string') {
+    at = (i) => line.charCodeAt(i);
+  } else if (isUint8Array(line)) {
+    at = (i) => line[i];
+  } else {
+    throw new TypeError(`decrypt() takes a string or a Uint8Array, not ${typeName(line)}`);
+  }
+  if (length > 0 && at(length - 1) === 0x0a) {
+    length -= length > 1 && at(length - 2) === 0x0d ? 2 : 1;
+    line = typeof line === 'string' ? line.substring(0, length) : line.subarray(0, length);
+  }
+  const chunks = [];
+  let outcome = DECRYPT_TEXT;
+  const takeText = () => {
+    const size = core.decrypt_take();
+    if (size > 0) {
+      chunks.push(heap.slice(resultArea, resultArea + size));
+    }
+  };
+  core.decrypt_begin();
+  eachPiece(line, (size, last) => {
+    if (last) {
+      outcome = core.decrypt_finish(size);
+      takeText();
+      return 0;
+    }
+    const used = core.decrypt_feed(size);
+    takeText();
+    return size - used;
+  });
+  if (outcome === DECRYPT_AMBIGUOUS) {
+    const texts = core.decrypt_texts();
+    throw new RangeError(texts < 1000 ? `${texts} texts give this line` : 'more than 999 texts give this line');
+  }
+  if (outcome === DECRYPT_NO_MEMORY) {
+    throw new RangeError(
+      "memory exhausted: the texts this line may have differ over more than the module's fixed memory holds",
+    );
+  }
+  if (outcome !== DECRYPT_TEXT) {
+    throw new RangeError('not a result line');
+  }
+  if (chunks.length === 1) {
+    return chunks[0];
+  }
+  const text = new Uint8Array(chunks.reduce((sum, chunk) => sum + chunk.length, 0));
+  let offset = 0;
+  for (const chunk of chunks) {
+    text.set(chunk, offset);
+    offset += chunk.length;
+  }
+  return text;
+}
+
+export { CAPTION, decrypt, encryption, hex, init, initSync, resultLine, words };

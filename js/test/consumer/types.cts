@@ -1,0 +1,8 @@
+// The types as a CommonJS module sees them.
+import encrypt = require('encrypt-wasm');
+
+const instance: WebAssembly.Instance = encrypt.initSync();
+const line: string = encrypt.resultLine(new Uint8Array([97]));
+// @ts-expect-error: encryption() takes words
+encrypt.encryption(new Uint8Array(4));
+export = { instance, line };

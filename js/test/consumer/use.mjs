@@ -1,0 +1,14 @@
+// The installed package by import, and its raw .wasm through the exports map.
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { createRequire } from 'node:module';
+
+import { CAPTION, decrypt, hex, init, initSync, resultLine, words } from 'encrypt-wasm';
+
+assert.throws(() => hex('abc'), /not initialised/);
+const wasm = readFileSync(createRequire(import.meta.url).resolve('encrypt-wasm/encrypt.wasm'));
+assert.equal(initSync(new WebAssembly.Module(wasm)), await init());
+assert.equal(resultLine('abc'), `${CAPTION}25da76d832c8`);
+assert.deepEqual(words(new Uint8Array([0x61, 0x62, 0x63])), Uint32Array.of(0x25da76d8, 0x32c8));
+assert.equal(new TextDecoder().decode(decrypt(`${CAPTION}25da76d832c8\n`)), 'abc');
+console.log('import: encrypt-wasm', hex('abc'));
