@@ -26,7 +26,6 @@ flags=(-std=c++20 -O3 -msimd128 -fno-exceptions -fno-rtti -fno-math-errno
        -I"$root/include" -I"$root/src")
 link=(--no-entry -sSTANDALONE_WASM -sALLOW_MEMORY_GROWTH=0 -sINITIAL_MEMORY=33554432
       -sTOTAL_STACK=65536 -sEXPORTED_FUNCTIONS="$(sed 's/\([a-z_]*\)/_\1/g' <<<"$exports")")
-sources=(src/kernels.cpp src/digits.cpp src/decrypt.cpp src/encryption.cpp src/c_interface.cpp
-         js/wasm/exports.cpp)
+sources=(src/kernels.cpp src/digits.cpp src/decrypt.cpp src/encryption.cpp js/wasm/exports.cpp)
 (cd "$root" && emcc "${flags[@]}" "${link[@]}" "${sources[@]}" -o "$out")
 echo "$out: $(stat -c %s "$out") bytes"

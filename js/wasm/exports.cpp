@@ -136,16 +136,6 @@ ENCRYPT_WASM_EXPORT std::uint32_t decrypt_feed(std::uint32_t length) {
 // The line's last `length` bytes, from the piece area: what it is.
 ENCRYPT_WASM_EXPORT std::int32_t decrypt_finish(std::uint32_t length) {
     require(decrypter != nullptr && length <= piece_room);
-    // line_decrypter::finish() copies what feed() leaves of a line into 16
-    // bytes of its own, and feed() leaves all of a line that is the
-    // caption's beginning: one of 17 to 36 bytes would overrun them (the
-    // native library crashes there). No such line is a result line. Only a
-    // whole line can be that short, so it is never one fed in pieces.
-    constexpr auto caption = encrypt::detail::caption;
-    if (length > 16 && length + 1 < caption.size() && std::memcmp(piece, caption.data(), length) == 0) {
-        decrypter->abandon();
-        return decrypt_not_a_line;
-    }
     switch (decrypter->finish(piece, length)) {
         case line_decrypter::outcome::text:
             return decrypted_lost ? decrypt_no_memory : decrypt_text;
