@@ -23,7 +23,7 @@ labels=("widest this CPU runs")
 tools=("$build/encrypt")
 for cap in $caps; do
     [[ -f build/cap-$cap/CMakeCache.txt ]] || cmake --preset "cap-$cap" > /dev/null
-    cmake --build --preset "cap-$cap" --target encrypt > /dev/null
+    cmake --build "build/cap-$cap" --target encrypt > /dev/null
     labels+=("capped at $cap")
     tools+=("build/cap-$cap/encrypt")
 done

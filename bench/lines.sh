@@ -19,7 +19,7 @@ cd "$(dirname "$0")/.."
 runs=${RUNS:-9}
 for preset in release cap-avx2; do
     [[ -f build/$preset/CMakeCache.txt ]] || cmake --preset "$preset" > /dev/null
-    cmake --build --preset "$preset" --target encrypt encrypt-lines > /dev/null
+    cmake --build "build/$preset" --target encrypt encrypt-lines > /dev/null
 done
 [[ -x build/release/bench/encrypt_spawn_timer ]] ||
     cmake --build --preset release --target encrypt_spawn_timer > /dev/null
