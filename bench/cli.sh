@@ -6,14 +6,14 @@
 #    wall time of whole runs, taking turns, median of many.
 # It does so for the release build, which runs the widest code this CPU has,
 # and for builds capped at narrower instruction sets (CAPS, default "avx2
-# sse2"; presets cap-avx2, cap-sse2 and cap-plain, built here when missing),
+# plain"; presets cap-avx2 and cap-plain, built here when missing),
 # which run what a CPU without the wider ones runs.
 # Uses the release build (cmake --preset release && cmake --build --preset release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build/release}
 runs=${RUNS:-2000}
-caps=${CAPS-avx2 sse2}
+caps=${CAPS-avx2 plain}
 bench=$build/bench
 for program in "$build/encrypt" "$bench/encrypt_printf_baseline" "$bench/encrypt_io_floor" "$bench/encrypt_spawn_timer"; do
     [[ -x $program ]] || { echo "missing $program: build the release preset first" >&2; exit 1; }

@@ -6,6 +6,10 @@
 # Debian 12 machine lacks; elsewhere it skips, with a warning, when a tool
 # is missing. Exits non-zero on the first failure.
 set -euo pipefail
+if [[ -n ${ENCRYPT_JS_APART:-} ]]; then
+    echo "the JavaScript stage runs apart (ENCRYPT_JS_APART is set)"
+    exit 77
+fi
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 cd "$here"
@@ -36,8 +40,8 @@ node_major=$(node -p 'process.versions.node.split(".")[0]')
 ((node_major >= 18)) || { echo "node $(node --version) is too old: the package needs 18 or later"; exit 1; }
 echo "node $(node --version), npm $(npm --version), $(emcc --version | head -n 1), $(chromium --version 2>/dev/null | tail -n 1)"
 
-# The native build the tests compare with.
-lines=$root/build/release/encrypt-lines
+# The native build the tests compare with: ENCRYPT_LINES, or the release tree's.
+lines=${ENCRYPT_LINES:-$root/build/release/encrypt-lines}
 if [[ ! -x $lines ]]; then
     step "the native encrypt-lines (release build)"
     (cd "$root" && cmake --preset release > /dev/null && cmake --build --preset release --target encrypt-lines)
