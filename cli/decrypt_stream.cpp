@@ -112,12 +112,20 @@ void decrypt_stream::hold(const unsigned char* text, std::size_t size) noexcept 
     held_size_ += size;
 }
 
+// Whether the text holds the terminator, which fails its line.
+bool decrypt_stream::holds_terminator(const void* text, std::size_t size) noexcept {
+    if (size == 0 || std::memchr(text, terminator_, size) == nullptr) {
+        return false;
+    }
+    line_failed_ = true;
+    failure_ = terminator_ == '\n' ? "the text holds a line feed; use -z"
+                                   : "the text holds a zero byte; leave out -z";
+    return true;
+}
+
 // What is held goes out, unless it holds the terminator.
 bool decrypt_stream::let_held_text_go() noexcept {
-    if (held_size_ != 0 && std::memchr(held_, terminator_, held_size_) != nullptr) {
-        line_failed_ = true;
-        failure_ = terminator_ == '\n' ? "the text holds a line feed; use -z"
-                                       : "the text holds a zero byte; leave out -z";
+    if (holds_terminator(held_, held_size_)) {
         return false;
     }
     leaving_ = leaving_ || held_size_ != 0;
@@ -178,13 +186,12 @@ bool decrypt_stream::end_line(const unsigned char* bytes, std::size_t size) noex
         failure = "memory exhausted";
     } else if (!line_failed_ && held_size_ == 0 && !leaving_) {
         // The text waits in the output: it goes unless it holds the terminator.
-        if (std::memchr(output_ + output_used_, terminator_, line_in_output_) == nullptr) {
+        if (!holds_terminator(output_ + output_used_, line_in_output_)) {
             output_used_ += line_in_output_;
             line_in_output_ = 0;
             return put(&terminator_, 1);
         }
-        failure = terminator_ == '\n' ? "the text holds a line feed; use -z"
-                                      : "the text holds a zero byte; leave out -z";
+        failure = failure_;
     } else if (!line_failed_ && let_held_text_go()) {
         leaving_ = false;
         return put(&terminator_, 1);

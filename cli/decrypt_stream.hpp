@@ -59,6 +59,7 @@ private:
     static void take_text(void* self, const unsigned char* text, std::size_t size) noexcept;
     void hold(const unsigned char* text, std::size_t size) noexcept;
     bool end_line(const unsigned char* bytes, std::size_t size) noexcept;
+    bool holds_terminator(const void* text, std::size_t size) noexcept;
     bool let_held_text_go() noexcept;
     bool put(const void* data, std::size_t size) noexcept;
 
