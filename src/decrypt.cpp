@@ -140,6 +140,9 @@ void line_decrypter::reset() noexcept {
 }
 
 std::size_t line_decrypter::feed(const unsigned char* bytes, std::size_t size) noexcept {
+    if (size == 0) {
+        return 0;  // nothing to read, and an empty piece may have no address
+    }
     std::size_t used = 0;
     if (stage_ == stage::start) {
         // The caption, whole; or none, for a line that opens with a digit.

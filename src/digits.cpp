@@ -65,6 +65,9 @@ const digits_writer& best_digits_writer() noexcept {
 }
 
 char* write_text_digits(char* out, const unsigned char* text, std::size_t length) noexcept {
+    if (length == 0) {
+        return out;  // an empty text may have no address
+    }
     const digits_writer& writer = best_digits_writer();
     // All but the last bytes in place: what the writer reads past them is
     // still the text's, and what it stores past their room is still room.
