@@ -21,12 +21,6 @@
 #endif
 #define ENCRYPT_AVX2 (ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 1)
 #define ENCRYPT_AVX512 (ENCRYPT_X86_DISPATCH && ENCRYPT_ISA_LEVEL >= 2)
-// WebAssembly's 128-bit vectors, where the compiler was asked for them.
-#ifdef __wasm_simd128__
-#  define ENCRYPT_SIMD128 1
-#else
-#  define ENCRYPT_SIMD128 0
-#endif
 
 // glibc has asked the CPU already while starting the process, so its answers
 // cost nothing. libgcc's own probe asks again with a dozen CPUID

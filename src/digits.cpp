@@ -48,9 +48,6 @@ char* write_text_digits_scalar(char* out, const unsigned char* text, std::size_t
 
 const digits_writer digits_writers[] = {
     {"scalar", write_text_digits_scalar, always_supported},
-#if ENCRYPT_SIMD128
-    {"simd128", write_text_digits_simd128, always_supported},
-#endif
 #if ENCRYPT_AVX2
     {"avx2", write_text_digits_avx2, has_avx2},
 #endif

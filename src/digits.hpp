@@ -52,9 +52,6 @@ char* write_text_digits(char* out, const unsigned char* text, std::size_t length
 // One unit at a time; the wide writers finish their last few units with it.
 char* write_text_digits_scalar(char* out, const unsigned char* text, std::size_t length) noexcept;
 
-#if ENCRYPT_SIMD128
-char* write_text_digits_simd128(char* out, const unsigned char* text, std::size_t length) noexcept;
-#endif
 #if ENCRYPT_AVX2
 char* write_text_digits_avx2(char* out, const unsigned char* text, std::size_t length) noexcept;
 #endif

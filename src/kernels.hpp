@@ -15,9 +15,6 @@
 #if ENCRYPT_AVX2
 #  include <immintrin.h>
 #endif
-#if ENCRYPT_SIMD128
-#  include <wasm_simd128.h>
-#endif
 
 namespace encrypt::detail {
 
@@ -29,13 +26,6 @@ constexpr std::uint32_t mix(std::uint32_t v) noexcept {
 
 // The transform of a whole vector of words, for each instruction set built
 // in, as the wide kernels and digits writers use it.
-#if ENCRYPT_SIMD128
-inline v128_t mix4(v128_t v) noexcept {
-    const v128_t p = wasm_i32x4_mul(wasm_i32x4_add(v, wasm_i32x4_splat(26)),
-                                    wasm_i32x4_add(v, wasm_i32x4_splat(5)));
-    return wasm_v128_xor(p, wasm_u32x4_shr(p, 16));
-}
-#endif
 #if ENCRYPT_AVX2
 __attribute__((target("avx2"))) inline __m256i mix8(__m256i v) noexcept {
     const __m256i p = _mm256_mullo_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(26)),

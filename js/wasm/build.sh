@@ -17,16 +17,15 @@ fi
 exports=piece_area,piece_size,result_area,result_size,hex_piece,words_piece,transform_words
 exports+=,unit_digits,decrypt_begin,decrypt_feed,decrypt_finish,decrypt_texts,decrypt_take
 
-# The plain C++ paths and the SIMD128 digits writer (the x86 kernels and
-# writers compile to nothing for wasm32); -fconstexpr-steps for the way back's tables, which the compiler makes;
+# The plain C++ paths only (the x86 kernels compile to nothing for wasm32);
+# -fconstexpr-steps for the way back's tables, which the compiler makes;
 # a square root that sets no errno; no exceptions, no growth, no start-up
 # call, nothing of the C library's input and output.
 flags=(-std=c++20 -O3 -msimd128 -fno-exceptions -fno-rtti -fno-math-errno
-       -fconstexpr-steps=16777216
+       -fconstexpr-steps=16777216 -DENCRYPT_ISA_LEVEL=0
        -I"$root/include" -I"$root/src")
 link=(--no-entry -sSTANDALONE_WASM -sALLOW_MEMORY_GROWTH=0 -sINITIAL_MEMORY=33554432
       -sTOTAL_STACK=65536 -sEXPORTED_FUNCTIONS="$(sed 's/\([a-z_]*\)/_\1/g' <<<"$exports")")
-sources=(src/kernels.cpp src/digits.cpp src/digits_simd128.cpp src/decrypt.cpp src/encryption.cpp
-         js/wasm/exports.cpp)
+sources=(src/kernels.cpp src/digits.cpp src/decrypt.cpp src/encryption.cpp js/wasm/exports.cpp)
 (cd "$root" && emcc "${flags[@]}" "${link[@]}" "${sources[@]}" -o "$out")
 echo "$out: $(stat -c %s "$out") bytes"
