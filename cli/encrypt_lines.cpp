@@ -10,6 +10,7 @@
 #include "decrypt_stream.hpp"
 #include "line_stream.hpp"
 #include "output.hpp"
+#include "result_room.hpp"
 #include "windows_arguments.hpp"
 
 #ifdef _WIN32
@@ -217,8 +218,9 @@ int main(int argc, char** argv) {
                                           ? decrypt_stream::memory_needed(block_size, output_size)
                                           : line_stream::memory_needed(block_size, output_size);
     const std::size_t output_buffer = output_size + line_stream::padding;
-    auto* memory = static_cast<char*>(
-        std::malloc(stream_memory + encrypt::cli::output_thread::spare_buffers * output_buffer));
+    const encrypt::detail::result_room room(
+        stream_memory + encrypt::cli::output_thread::spare_buffers * output_buffer);
+    char* memory = room.data();
     if (memory == nullptr) {
         encrypt::cli::report(program_name, "memory exhausted");
         return EXIT_FAILURE;
@@ -240,6 +242,5 @@ int main(int argc, char** argv) {
         all_well = read_inputs(stream, writer, inputs, input_count);
     }
     writer.finish();
-    std::free(memory);
     return out.close(program_name, all_well ? EXIT_SUCCESS : EXIT_FAILURE);
 }

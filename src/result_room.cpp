@@ -19,18 +19,19 @@ result_room::result_room(std::size_t size) noexcept : size_(size) {
     if (size >= (std::size_t{64} << 10)) {
         void* mapped =
             mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped != MAP_FAILED) {
-#  ifdef MADV_HUGEPAGE
-            if (size >= (std::size_t{2} << 20)) {
-                // First, so that populating maps huge pages.
-                (void)madvise(mapped, size, MADV_HUGEPAGE);
-            }
-#  endif
-            (void)madvise(mapped, size, MADV_POPULATE_WRITE);
-            data_ = static_cast<char*>(mapped);
-            mapped_ = true;
-            return;
+        if (mapped == MAP_FAILED) {
+            return;  // the heap would map it too, and be refused alike
         }
+#  ifdef MADV_HUGEPAGE
+        if (size >= (std::size_t{2} << 20)) {
+            // First, so that populating maps huge pages.
+            (void)madvise(mapped, size, MADV_HUGEPAGE);
+        }
+#  endif
+        (void)madvise(mapped, size, MADV_POPULATE_WRITE);
+        data_ = static_cast<char*>(mapped);
+        mapped_ = true;
+        return;
     }
 #endif
     data_ = static_cast<char*>(std::malloc(size));

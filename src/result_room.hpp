@@ -1,5 +1,5 @@
 // Internal to the commands and the Python module: room for a result that is
-// about to be written whole.
+// about to be written whole, and encrypt-lines' buffers.
 #ifndef ENCRYPT_SRC_RESULT_ROOM_HPP
 #define ENCRYPT_SRC_RESULT_ROOM_HPP
 

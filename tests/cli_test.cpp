@@ -333,8 +333,8 @@ TEST(failures, heap_refusing_any_request_is_memory_exhausted) {
     if (const auto why = heap_refusal_unsupported()) {
         GTEST_SKIP() << *why;
     }
-    // A 131,071-byte text needs 262,144 bytes of words, the command's one
-    // request; its line goes out from a buffer of its own.
+    // A 131,071-byte text needs 262,144 bytes of words and a room of some
+    // 512 KiB for its line: the command's two requests.
     invocation call;
     call.args = {std::string(131071, 'q')};
     expect_result(run_with_heap(call, "ENCRYPT_TEST_MALLOC_LIMIT=100000"), "", 1,
@@ -350,7 +350,7 @@ TEST(failures, heap_refusing_any_request_is_memory_exhausted) {
         expect_result(got, "", 1, "encrypt: memory exhausted" + line_end);
         ++refused;
     }
-    EXPECT_EQ(refused, 1) << "the words are the command's one request";
+    EXPECT_EQ(refused, 2) << "the words and the line's room are the command's two requests";
 
     // An empty text needs no words, so a heap that refuses large blocks is no obstacle.
     call.args = {""};

@@ -1,9 +1,12 @@
 // Preloaded into a command under test: a heap that runs out on demand and
-// checks that everything it handed out came back.
+// checks that everything it handed out came back. A mapping of anonymous
+// memory is a request too: large rooms are mapped rather than allocated.
 //   ENCRYPT_TEST_MALLOC_LIMIT=BYTES  refuse every request larger than BYTES
 //   ENCRYPT_TEST_MALLOC_REFUSE=N     refuse the Nth request (from 1) and no other
 // At exit it writes "refuse_malloc: N blocks never freed" to standard error
 // if blocks handed out after start-up were not all released.
+#include <sys/mman.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -83,6 +86,20 @@ __attribute__((destructor)) void check_all_returned() {
 
 __attribute__((visibility("default"))) void* malloc(std::size_t size) {
     return refuse(size) ? nullptr : handed_out(__libc_malloc(size));
+}
+
+__attribute__((visibility("default"))) void* mmap(void* address, std::size_t length, int protection,
+                                                  int flags, int fd, off_t offset) {
+    if ((flags & MAP_ANONYMOUS) != 0 && counting && refuse(length)) {
+        return MAP_FAILED;
+    }
+#ifdef SYS_mmap2  // 32-bit x86: the offset in pages
+    return reinterpret_cast<void*>(
+        syscall(SYS_mmap2, address, length, protection, flags, fd, offset / 4096));
+#else
+    return reinterpret_cast<void*>(
+        syscall(SYS_mmap, address, length, protection, flags, fd, offset));
+#endif
 }
 
 __attribute__((visibility("default"))) void* calloc(std::size_t count, std::size_t size) {
