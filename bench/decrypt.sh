@@ -41,22 +41,7 @@ done
 "$lines" -dz < "$work/long" | cmp -s - <(cat "$work/long.text"; printf '\0') ||
     { echo "the long line: another text" >&2; exit 1; }
 
-# Median wall time in seconds of each command line in `commands`, taking turns.
-declare -a commands
-medians() {
-    local -A times=()
-    for ((run = 0; run < runs; run++)); do
-        for i in "${!commands[@]}"; do
-            local start=$EPOCHREALTIME
-            eval "${commands[$i]}"
-            local stop=$EPOCHREALTIME
-            times[$i]+="$(awk -v a="$start" -v b="$stop" 'BEGIN { printf "%.6f", b - a }') "
-        done
-    done
-    for i in "${!commands[@]}"; do
-        tr ' ' '\n' <<<"${times[$i]}" | grep . | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
-    done
-}
+source bench/medians.sh
 
 for input in short long; do
     if [[ $input == short ]]; then

@@ -41,23 +41,7 @@ for input in long short; do
         { echo "the cap-avx2 build writes other bytes for $input" >&2; exit 1; }
 done
 
-# Median wall time in seconds of each command line in `commands`, taking turns.
-declare -a commands
-medians() {
-    local -A times=()
-    for ((run = 0; run < runs; run++)); do
-        for i in "${!commands[@]}"; do
-            rm -f "$work/file"
-            local start=$EPOCHREALTIME
-            eval "${commands[$i]}"
-            local stop=$EPOCHREALTIME
-            times[$i]+="$(awk -v a="$start" -v b="$stop" 'BEGIN { printf "%.6f", b - a }') "
-        done
-    done
-    for i in "${!commands[@]}"; do
-        tr ' ' '\n' <<<"${times[$i]}" | grep . | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
-    done
-}
+source bench/medians.sh
 
 line() {  # label, ours, theirs, yardstick, goal
     awk -v label="$1" -v ours="$2" -v theirs="$3" -v yardstick="$4" -v goal="$5" 'BEGIN {
