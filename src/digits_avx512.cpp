@@ -9,13 +9,7 @@
 
 namespace encrypt::detail {
 
-// GCC 12 warns that the deliberately undefined pass-through vectors inside its
-// own AVX-512 intrinsics may be used uninitialized.
-#  if defined(__GNUC__) && !defined(__clang__)
-#    pragma GCC diagnostic push
-#    pragma GCC diagnostic ignored "-Wuninitialized"
-#    pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#  endif
+ENCRYPT_AVX512_INTRINSICS_BEGIN
 #  define ENCRYPT_AVX512_DIGITS_TARGET \
     __attribute__((target("avx512f,avx512bw,avx512vl,avx512cd,avx512vbmi,avx512vbmi2,popcnt")))
 
@@ -84,9 +78,7 @@ char* write_text_digits_avx512(char* out, const unsigned char* text, std::size_t
     return out;
 }
 
-#  if defined(__GNUC__) && !defined(__clang__)
-#    pragma GCC diagnostic pop
-#  endif
+ENCRYPT_AVX512_INTRINSICS_END
 
 bool has_avx512_digits() noexcept {
     return ENCRYPT_CPU_HAS(AVX512_VBMI2, "avx512vbmi2") && ENCRYPT_CPU_HAS(AVX512_VBMI, "avx512vbmi") &&

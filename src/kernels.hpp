@@ -35,20 +35,13 @@ __attribute__((target("avx2"))) inline __m256i mix8(__m256i v) noexcept {
 #endif
 
 #if ENCRYPT_AVX512
-// GCC 12 warns that the deliberately undefined pass-through vector inside its
-// own AVX-512 shift intrinsic may be used uninitialized.
-#  if defined(__GNUC__) && !defined(__clang__)
-#    pragma GCC diagnostic push
-#    pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#  endif
+ENCRYPT_AVX512_INTRINSICS_BEGIN
 __attribute__((target("avx512f"))) inline __m512i mix16(__m512i v) noexcept {
     const __m512i p = _mm512_mullo_epi32(_mm512_add_epi32(v, _mm512_set1_epi32(26)),
                                          _mm512_add_epi32(v, _mm512_set1_epi32(5)));
     return _mm512_xor_si512(p, _mm512_srli_epi32(p, 16));
 }
-#  if defined(__GNUC__) && !defined(__clang__)
-#    pragma GCC diagnostic pop
-#  endif
+ENCRYPT_AVX512_INTRINSICS_END
 #endif
 
 // The unit of bytes lo and hi: lo is the low byte.

@@ -5,12 +5,7 @@
 
 namespace encrypt::detail {
 
-// GCC 12 warns that the deliberately undefined pass-through vector inside its
-// own AVX-512 widening intrinsics may be used uninitialized.
-#  if defined(__GNUC__) && !defined(__clang__)
-#    pragma GCC diagnostic push
-#    pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#  endif
+ENCRYPT_AVX512_INTRINSICS_BEGIN
 
 #  define ENCRYPT_AVX512_TARGET __attribute__((target("avx512f")))
 
@@ -51,9 +46,7 @@ ENCRYPT_AVX512_TARGET void pack_transform_avx512(std::uint32_t* words, const uns
     pack_transform_plain(words + i, text + 2 * i, length - 2 * i);
 }
 
-#  if defined(__GNUC__) && !defined(__clang__)
-#    pragma GCC diagnostic pop
-#  endif
+ENCRYPT_AVX512_INTRINSICS_END
 
 bool has_avx512() noexcept { return ENCRYPT_CPU_HAS(AVX512F, "avx512f"); }
 
