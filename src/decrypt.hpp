@@ -14,10 +14,36 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu_features.hpp"
+
 namespace encrypt::detail {
 
 // The unit whose word is `word`, or -1 when no unit gives it.
 std::int32_t unit_of_word(std::uint32_t word) noexcept;
+
+// Nearly every word has eight or seven digits. Where wide instructions can,
+// those that begin at each of a block of places are found all at once, so
+// that reading a split along them waits on no root.
+struct long_words {
+    static constexpr std::size_t places = 128;
+    std::uint8_t found[places];  // bit 0: a word of eight digits begins there, bit 1: one of seven
+    std::uint16_t unit8[places];
+    std::uint16_t unit7[places];
+    std::uint16_t first_four[places];  // the value of the first four digits
+};
+// Finds the long words at the `count` (1 to long_words::places) places
+// just before digits[0] to digits[count - 1], reading digits[0, count + 7),
+// and returns at how many places, from the first on, the eight digits that
+// follow are all hex digits: what it found past them means nothing.
+using long_words_finder = std::size_t (*)(const unsigned char* digits, std::size_t count,
+                                          long_words& out) noexcept;
+// The finder this CPU runs, or null: then each word is found as it comes.
+long_words_finder best_long_words_finder() noexcept;
+#if ENCRYPT_AVX512
+std::size_t find_long_words_avx512(const unsigned char* digits, std::size_t count,
+                                   long_words& out) noexcept;
+bool has_avx512_long_words() noexcept;
+#endif
 
 // Reads one line after another, each in as many pieces as it comes in, and
 // hands on its text as soon as every split still possible agrees on it, so
@@ -84,6 +110,7 @@ private:
     void reset() noexcept;
     outcome decide(const unsigned char* bytes, std::size_t size) noexcept;
     bool step(const unsigned char* digits, std::size_t available) noexcept;
+    void take_word(std::uint16_t unit, std::size_t length) noexcept;
     bool cut_at(std::uint64_t at, std::uint32_t value, unsigned lengths) noexcept;
     bool next_cut() noexcept;
     bool make_room() noexcept;
@@ -108,6 +135,11 @@ private:
     std::uint16_t pending_ = 0;
     bool has_pending_ = false;
     place places_[window] = {};
+    // The long words at places ahead_from_ to ahead_from_ + ahead_count_.
+    long_words_finder finder_;
+    std::uint64_t ahead_from_ = 0;
+    std::size_t ahead_count_ = 0;
+    long_words ahead_;
     node_t* nodes_;
     std::size_t node_count_ = 0;
     std::size_t node_room_ = inline_nodes;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <random>
@@ -116,6 +118,53 @@ TEST(unit_of_word, finds_every_unit_and_nothing_else) {
         ASSERT_EQ(encrypt::detail::unit_of_word(word), static_cast<std::int32_t>(unit));
         ASSERT_EQ(encrypt::detail::unit_of_word(word ^ 0x10000), -1) << unit;
         ASSERT_EQ(encrypt::detail::unit_of_word(word + 2), -1) << unit;
+    }
+}
+
+// The wide finder, where this CPU has one, against the words found one by
+// one: every unit's word at some place of a block of random digits in
+// either case, read from exactly the bytes it may read; and no place that
+// reaches a byte that is no hex digit.
+TEST(long_words, are_the_words_found_one_by_one) {
+    const encrypt::detail::long_words_finder finder = encrypt::detail::best_long_words_finder();
+    if (finder == nullptr) {
+        GTEST_SKIP() << "this CPU has no wide finder";
+    }
+    std::mt19937 random(2026);
+    const std::string hex = "0123456789abcdefABCDEF";
+    const std::string not_hex = "/:@G`g \n\x80\xb0\xc1";
+    encrypt::detail::long_words found{};
+    for (std::uint32_t unit = 0; unit <= 0xffff; ++unit) {
+        const std::size_t count = 1 + random() % encrypt::detail::long_words::places;
+        std::string digits(count + 7, '0');
+        for (char& digit : digits) {
+            digit = hex[random() % hex.size()];
+        }
+        char word[9];
+        const auto length = static_cast<std::size_t>(
+            std::snprintf(word, sizeof word, "%x", encrypt_reference_mix(unit)));
+        digits.replace(random() % (digits.size() - length + 1), length, word);
+        std::size_t covered = count;
+        if (unit % 8 == 0) {
+            const std::size_t bad = random() % digits.size();
+            digits[bad] = not_hex[random() % not_hex.size()];
+            covered = std::min(count, bad > 7 ? bad - 7 : 0);
+        }
+        const std::vector<unsigned char> exact(digits.begin(), digits.end());
+        ASSERT_EQ(finder(exact.data(), count, found), covered) << digits;
+        for (std::size_t place = 0; place < covered; ++place) {
+            const auto value =
+                static_cast<std::uint32_t>(std::stoul(digits.substr(place, 8), nullptr, 16));
+            const std::int32_t eight =
+                digits[place] == '0' ? -1 : encrypt::detail::unit_of_word(value);
+            const std::int32_t seven =
+                digits[place] == '0' ? -1 : encrypt::detail::unit_of_word(value >> 4);
+            ASSERT_EQ(found.found[place], (eight >= 0 ? 1 : 0) | (seven >= 0 ? 2 : 0))
+                << digits << " " << place;
+            ASSERT_TRUE(eight < 0 || found.unit8[place] == eight) << digits << " " << place;
+            ASSERT_TRUE(seven < 0 || found.unit7[place] == seven) << digits << " " << place;
+            ASSERT_EQ(found.first_four[place], value >> 16);
+        }
     }
 }
 
