@@ -187,13 +187,20 @@ std::size_t line_decrypter::feed(const unsigned char* bytes, std::size_t size) n
     // bytes[0] is the digit after place next_; words need up to eight.
     std::size_t at = 0;
     while (size - at >= 8) {
-        if (next_ - ahead_from_ >= ahead_count_ && finder_ != nullptr && stage_ == stage::single) {
-            const std::size_t places = size - at - 7;
-            ahead_from_ = next_;
-            ahead_count_ = finder_(
-                bytes + at, places < long_words::places ? places : long_words::places, ahead_);
-        }
         const std::uint64_t from = next_;
+        if (finder_ != nullptr && stage_ == stage::single) {
+            if (next_ - ahead_from_ >= ahead_count_) {
+                const std::size_t places = size - at - 7;
+                ahead_from_ = next_;
+                ahead_count_ = finder_(
+                    bytes + at, places < long_words::places ? places : long_words::places, ahead_);
+            }
+            follow_long_words();
+            if (next_ != from) {
+                at += static_cast<std::size_t>(next_ - from);
+                continue;
+            }
+        }
         if (!step(bytes + at, 8)) {
             return used + size;
         }
@@ -261,17 +268,6 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
 // line lies among the eight after some cut, which checks them.
 [[gnu::always_inline]] inline bool line_decrypter::step(const unsigned char* digits,
                                                        std::size_t available) noexcept {
-    if (const std::uint64_t ahead = next_ - ahead_from_;
-        ahead < ahead_count_ && stage_ == stage::single) {
-        // Hex digits only, one long word there and no other: the digits
-        // need no second look.
-        const unsigned found = ahead_.found[ahead];
-        const unsigned four = ahead_.first_four[ahead];
-        if ((found == 1 || found == 2) && (begin_short_words[four / 64] >> (four % 64) & 1) == 0) {
-            take_word(found == 1 ? ahead_.unit8[ahead] : ahead_.unit7[ahead], 9 - found);
-            return true;
-        }
-    }
     const std::uint64_t eight = load_eight(digits);
     if (!hex_digits_only(eight)) {
         stage_ = stage::not_a_line;
@@ -302,7 +298,17 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
             return false;
         }
         if (!several) {
-            take_word(static_cast<std::uint16_t>(found), length);
+            // Every split here goes on with this word. The one that can win,
+            // if one still can, has its last unit decided now.
+            if (has_pending_ && (here_.splits == 1 || here_.zero_free == 1)) {
+                decide_unit(pending_, false);
+            }
+            const auto unit = static_cast<std::uint16_t>(found);
+            here_.zero_free_last = (unit & 0xff) != 0 ? here_.zero_free : 0;
+            here_.zero_free = (unit & 0xff) != 0 && (unit >> 8) != 0 ? here_.zero_free : 0;
+            pending_ = unit;
+            has_pending_ = true;
+            next_ += length;
             return true;
         }
         // Several words: the splits are followed apart from here on, the
@@ -335,19 +341,51 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
     return true;
 }
 
-// Every split at place next_ goes on with the word of `unit`, `length`
-// digits long. The one that can win, if one still can, has its last unit
-// decided now.
-[[gnu::always_inline]] inline void line_decrypter::take_word(std::uint16_t unit,
-                                                            std::size_t length) noexcept {
-    if (has_pending_ && (here_.splits == 1 || here_.zero_free == 1)) {
-        decide_unit(pending_, false);
+// As step() while one split has every digit, along the long words found
+// ahead: as far as each place begins one word, a long one, and no other.
+// The digits need no second look there (the finder checked them), and
+// the split's state stays in local variables, which the text's bytes,
+// stored one by one, cannot alias as they may any member.
+void line_decrypter::follow_long_words() noexcept {
+    const std::uint64_t from = ahead_from_;
+    const std::uint64_t end = ahead_from_ + ahead_count_;
+    const bool one_split = here_.splits == 1;
+    std::uint64_t next = next_;
+    std::uint8_t zero_free = here_.zero_free;
+    std::uint8_t zero_free_last = here_.zero_free_last;
+    std::uint16_t pending = pending_;
+    bool has_pending = has_pending_;
+    std::size_t decided = decided_size_;
+    while (next < end) {
+        const auto at = static_cast<std::size_t>(next - from);
+        const unsigned found = ahead_.found[at];
+        const unsigned four = ahead_.first_four[at];
+        if ((found != 1 && found != 2) || (begin_short_words[four / 64] >> (four % 64) & 1) != 0) {
+            break;
+        }
+        const std::uint16_t unit = ahead_.units[found - 1][at];  // with no branch on which
+        if (has_pending && (one_split || zero_free == 1)) {
+            if (decided + 2 > sizeof decided_) {
+                decided_size_ = decided;
+                hand_on();
+                decided = 0;
+            }
+            decided_[decided] = static_cast<unsigned char>(pending & 0xff);
+            decided_[decided + 1] = static_cast<unsigned char>(pending >> 8);
+            decided += 2;
+        }
+        zero_free_last = (unit & 0xff) != 0 ? zero_free : 0;
+        zero_free = (unit & 0xff) != 0 && (unit >> 8) != 0 ? zero_free : 0;
+        pending = unit;
+        has_pending = true;
+        next += 9 - found;
     }
-    here_.zero_free_last = (unit & 0xff) != 0 ? here_.zero_free : 0;
-    here_.zero_free = (unit & 0xff) != 0 && (unit >> 8) != 0 ? here_.zero_free : 0;
-    pending_ = unit;
-    has_pending_ = true;
-    next_ += length;
+    next_ = next;
+    here_.zero_free = zero_free;
+    here_.zero_free_last = zero_free_last;
+    pending_ = pending;
+    has_pending_ = has_pending;
+    decided_size_ = decided;
 }
 
 // Takes the place `at` as a cut: makes the node of its one split, if it has

@@ -27,8 +27,7 @@ std::int32_t unit_of_word(std::uint32_t word) noexcept;
 struct long_words {
     static constexpr std::size_t places = 128;
     std::uint8_t found[places];  // bit 0: a word of eight digits begins there, bit 1: one of seven
-    std::uint16_t unit8[places];
-    std::uint16_t unit7[places];
+    std::uint16_t units[2][places];  // of the word of eight digits, of the one of seven
     std::uint16_t first_four[places];  // the value of the first four digits
 };
 // Finds the long words at the `count` (1 to long_words::places) places
@@ -110,7 +109,7 @@ private:
     void reset() noexcept;
     outcome decide(const unsigned char* bytes, std::size_t size) noexcept;
     bool step(const unsigned char* digits, std::size_t available) noexcept;
-    void take_word(std::uint16_t unit, std::size_t length) noexcept;
+    void follow_long_words() noexcept;
     bool cut_at(std::uint64_t at, std::uint32_t value, unsigned lengths) noexcept;
     bool next_cut() noexcept;
     bool make_room() noexcept;

@@ -80,9 +80,9 @@ ENCRYPT_AVX512_DECRYPT_TARGET std::size_t find_long_words_avx512(const unsigned 
         const __m128i found = _mm_or_si128(_mm_maskz_mov_epi8(has8, _mm_set1_epi8(1)),
                                            _mm_maskz_mov_epi8(has7, _mm_set1_epi8(2)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out.found + at), found);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.unit8 + at),
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.units[0] + at),
                             _mm512_cvtepi32_epi16(units8));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.unit7 + at),
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.units[1] + at),
                             _mm512_cvtepi32_epi16(units7));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.first_four + at),
                             _mm512_cvtepi32_epi16(_mm512_srli_epi32(words8, 16)));

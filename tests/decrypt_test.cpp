@@ -161,8 +161,8 @@ TEST(long_words, are_the_words_found_one_by_one) {
                 digits[place] == '0' ? -1 : encrypt::detail::unit_of_word(value >> 4);
             ASSERT_EQ(found.found[place], (eight >= 0 ? 1 : 0) | (seven >= 0 ? 2 : 0))
                 << digits << " " << place;
-            ASSERT_TRUE(eight < 0 || found.unit8[place] == eight) << digits << " " << place;
-            ASSERT_TRUE(seven < 0 || found.unit7[place] == seven) << digits << " " << place;
+            ASSERT_TRUE(eight < 0 || found.units[0][place] == eight) << digits << " " << place;
+            ASSERT_TRUE(seven < 0 || found.units[1][place] == seven) << digits << " " << place;
             ASSERT_EQ(found.first_four[place], value >> 16);
         }
     }
