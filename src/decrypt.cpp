@@ -74,15 +74,24 @@ constexpr auto word_lengths = [] {
     return table;
 }();
 
-// A bit for each four digits that a word of six digits or fewer begins
-// with: few do, and in a table an eighth of the size of the one above.
-constexpr auto begin_short_words = [] {
+// A bit for each four digits that a word of `lengths` (bit 0 for two
+// digits) begins with: few do, and in a table an eighth of the size of the
+// one above.
+constexpr auto begin_words_of(unsigned lengths) {
     std::array<std::uint64_t, 65536 / 64> bits{};
     for (std::size_t four = 0; four < word_lengths.size(); ++four) {
-        bits[four / 64] |= std::uint64_t{(word_lengths[four] & 0x1f) != 0} << (four % 64);
+        bits[four / 64] |= std::uint64_t{(word_lengths[four] & lengths) != 0} << (four % 64);
     }
     return bits;
-}();
+}
+// Two to four digits: such a word begins at a place exactly where the
+// place's first four digits are among these. Five or six: one may.
+constexpr auto begin_very_short_words = begin_words_of(0x07);
+constexpr auto may_begin_short_words = begin_words_of(0x18);
+
+bool has_bit(const std::array<std::uint64_t, 65536 / 64>& bits, std::uint32_t four) noexcept {
+    return (bits[four / 64] >> (four % 64) & 1) != 0;
+}
 
 // The number of texts, counted up to `most`.
 template <class Count>
@@ -359,8 +368,10 @@ void line_decrypter::follow_long_words() noexcept {
     while (next < end) {
         const auto at = static_cast<std::size_t>(next - from);
         const unsigned found = ahead_.found[at];
-        const unsigned four = ahead_.first_four[at];
-        if ((found != 1 && found != 2) || (begin_short_words[four / 64] >> (four % 64) & 1) != 0) {
+        const std::uint32_t value = ahead_.values[at];
+        if ((found != 1 && found != 2) || has_bit(begin_very_short_words, value >> 16) ||
+            (has_bit(may_begin_short_words, value >> 16) &&
+             (found_unit(value >> 8) >= 0 || found_unit(value >> 12) >= 0))) {
             break;
         }
         const std::uint16_t unit = ahead_.units[found - 1][at];  // with no branch on which

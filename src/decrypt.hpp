@@ -28,7 +28,7 @@ struct long_words {
     static constexpr std::size_t places = 128;
     std::uint8_t found[places];  // bit 0: a word of eight digits begins there, bit 1: one of seven
     std::uint16_t units[2][places];  // of the word of eight digits, of the one of seven
-    std::uint16_t first_four[places];  // the value of the first four digits
+    std::uint32_t values[places];  // of the eight digits
 };
 // Finds the long words at the `count` (1 to long_words::places) places
 // just before digits[0] to digits[count - 1], reading digits[0, count + 7),

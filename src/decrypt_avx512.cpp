@@ -84,8 +84,7 @@ ENCRYPT_AVX512_DECRYPT_TARGET std::size_t find_long_words_avx512(const unsigned 
                             _mm512_cvtepi32_epi16(units8));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.units[1] + at),
                             _mm512_cvtepi32_epi16(units7));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.first_four + at),
-                            _mm512_cvtepi32_epi16(_mm512_srli_epi32(words8, 16)));
+        _mm512_storeu_si512(out.values + at, words8);
         if ((hex & present) != present) {
             // The places before the first byte that is no hex digit, as far
             // as eight digits follow them.

@@ -163,7 +163,7 @@ TEST(long_words, are_the_words_found_one_by_one) {
                 << digits << " " << place;
             ASSERT_TRUE(eight < 0 || found.units[0][place] == eight) << digits << " " << place;
             ASSERT_TRUE(seven < 0 || found.units[1][place] == seven) << digits << " " << place;
-            ASSERT_EQ(found.first_four[place], value >> 16);
+            ASSERT_EQ(found.values[place], value);
         }
     }
 }
