@@ -5,10 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "digits.hpp"
-#include "line.hpp"
 #include "output.hpp"
-#include "result_room.hpp"
+#include "large_buffer.hpp"
 #include "windows_arguments.hpp"
 
 namespace {
@@ -49,25 +47,22 @@ int main(int argc, char** argv) {
     }
     const auto n = static_cast<std::uint32_t>(length);
     std::uint32_t* words = encrypt::_encryption(text, n);
-    const auto count = static_cast<std::size_t>(encrypt::detail::unit_count(n));
+    const std::uint32_t count = n / 2 + (n & 1u);
     if (count != 0 && words == nullptr) {
         return memory_exhausted();
     }
     // The whole line leaves in one write, so that runs appending to one file
     // at once cannot cut into each other's lines.
-    const std::uint64_t capacity = encrypt::detail::most_line_bytes(n);
-    const encrypt::detail::result_room line(
-        capacity <= SIZE_MAX ? static_cast<std::size_t>(capacity) : 0);
-    if (capacity > SIZE_MAX || line.data() == nullptr) {
+    const std::size_t capacity = encrypt::line_capacity(n);  // 0: past the address space
+    const encrypt::detail::large_buffer line(capacity);
+    if (capacity == 0 || line.data() == nullptr) {
         std::free(words);
         return memory_exhausted();
     }
-    constexpr auto caption = encrypt::detail::caption;
-    std::memcpy(line.data(), caption.data(), caption.size());
-    char* end = line.data() + caption.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        end = encrypt::detail::format_hex(end, words[i]);
-    }
+    constexpr std::size_t caption_size = sizeof encrypt::caption - 1;
+    std::memcpy(line.data(), encrypt::caption, caption_size);
+    char* end = line.data() + caption_size;
+    end += encrypt::words_hex(end, words, count);
     *end++ = '\n';
     std::free(words);
     encrypt::cli::standard_output out;

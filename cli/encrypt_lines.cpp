@@ -6,11 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
-#include "decrypt_stream.hpp"
-#include "line_stream.hpp"
+#include <encrypt/lines.hpp>
+
 #include "output.hpp"
-#include "result_room.hpp"
+#include "large_buffer.hpp"
 #include "windows_arguments.hpp"
 
 #ifdef _WIN32
@@ -66,16 +67,6 @@ int print(std::string_view text) {
     return out.close(program_name, EXIT_SUCCESS);
 }
 
-char* to_standard_output(void* context, char* data, std::size_t size) {
-    return static_cast<encrypt::cli::output_thread*>(context)->put(data, size);
-}
-
-// A line's message, after the lines before it.
-void report_line(void* context, const char* message) {
-    static_cast<encrypt::cli::output_thread*>(context)->drain();
-    encrypt::cli::report(program_name, message);
-}
-
 #ifdef _WIN32
 int open_input(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
 long read_input(int fd, void* block, std::size_t size) {
@@ -111,44 +102,133 @@ void widen_output_pipe() {
 void widen_output_pipe() {}
 #endif
 
-// Reads one input to its end, or until a write fails (which the stream
-// keeps). Returns 0, or the errno of a failed read.
+// One run's work: every input through the library's encoder or decoder,
+// the output gathered in buffers that the writer takes in turn.
 template <class Stream>
-int read_all(Stream& stream, int fd) {
+class lines_job {
+public:
+    lines_job(Stream& stream, encrypt::cli::output_thread& writer, char* first_buffer) noexcept
+        : stream_(stream), writer_(writer), buffer_(first_buffer), next_(first_buffer) {}
+
+    // Whether the work goes on: it stops where a write failed, or where
+    // decrypting stopped inside a line's text.
+    bool going() const noexcept { return !stopped_; }
+    // Whether some line had no text to write.
+    bool any_failed() const noexcept { return any_failed_; }
+
+    // An input begins; its lines are counted from 1 in messages.
+    void begin(const char* name) noexcept { name_ = name; }
+
+    // Takes the `size` bytes at `data`.
+    void take(const char* data, std::size_t size) noexcept {
+        while (size > 0 && !stopped_) {
+            follow(stream_.update(data, size, next_, room_));
+        }
+    }
+
+    // The input ends; where it failed (`cut`), the text or line under way
+    // ends there: a text is encrypted as far as it came, a line is dropped
+    // undecided.
+    void end(bool cut) noexcept {
+        if constexpr (std::is_same_v<Stream, encrypt::line_decoder>) {
+            if (cut && !stopped_ && stream_.abandon() == ENCRYPT_STOPPED) {
+                follow(ENCRYPT_STOPPED);
+            }
+        }
+        (void)cut;
+        int result = ENCRYPT_LINES_OK;
+        while (!stopped_ && result != ENCRYPT_LINES_END) {
+            result = stream_.finish(next_, room_);
+            follow(result);
+        }
+    }
+
+    // What the buffer holds goes to the writer, and with `wait`, out.
+    bool hand_over(bool wait) noexcept {
+        if (!stopped_ && next_ != buffer_) {
+            buffer_ = writer_.put(buffer_, static_cast<std::size_t>(next_ - buffer_));
+            stopped_ = buffer_ == nullptr;
+            next_ = buffer_;
+            room_ = output_size;
+        }
+        return !stopped_ && (!wait || writer_.drain());
+    }
+
+private:
+    void follow(int result) noexcept {
+        if (room_ == 0) {
+            hand_over(false);
+        }
+        if (result >= 0 || stopped_) {
+            return;
+        }
+        // A line with no text to write, reported after the lines before it.
+        any_failed_ = true;
+        if (!hand_over(true)) {
+            return;
+        }
+        if constexpr (std::is_same_v<Stream, encrypt::line_decoder>) {
+            std::uint64_t line = 0;
+            const char* reason = stream_.failure(&line);
+            char message[4096];
+            std::snprintf(message, sizeof message, "%s:%llu: %s", name_,
+                          static_cast<unsigned long long>(line), reason);
+            encrypt::cli::report(program_name, message);
+            // Part of its text went out: anything more would run on from it.
+            stopped_ = result == ENCRYPT_STOPPED;
+        }
+    }
+
+    Stream& stream_;
+    encrypt::cli::output_thread& writer_;
+    char* buffer_;
+    char* next_;
+    std::size_t room_ = output_size;
+    const char* name_ = "-";
+    bool stopped_ = false;
+    bool any_failed_ = false;
+};
+
+// Reads one input to its end, or until the work stops. Returns 0, or the
+// errno of a failed read.
+template <class Job>
+int read_all(Job& job, int fd, char* block) {
     const bool never_waits = reads_never_wait(fd);
     for (;;) {
         // Lines that are ready go out before a read that may wait, so that
         // a program talking to us through pipes gets each one at once.
-        if (!never_waits && !stream.flush()) {
+        if (!never_waits && !job.hand_over(false)) {
             return 0;
         }
-        const long got = read_input(fd, stream.input_space(), stream.input_room());
+        const long got = read_input(fd, block, block_size);
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0 || !stream.consume(static_cast<std::size_t>(got))) {
+        if (got <= 0) {
             return got < 0 ? errno : 0;
+        }
+        job.take(block, static_cast<std::size_t>(got));
+        if (!job.going()) {
+            return 0;
         }
     }
 }
 
-// Every input in turn through `stream`; false if one could not be read.
-template <class Stream>
-bool read_inputs(Stream& stream, encrypt::cli::output_thread& writer, char** inputs, int count) {
+// Every input in turn; false if one could not be read.
+template <class Job>
+bool read_inputs(Job& job, char* block, char** inputs, int count) {
     bool read_failed = false;
-    for (int i = 0; i < count && writer.drain(); ++i) {
+    for (int i = 0; i < count && job.going(); ++i) {
         const bool is_standard_input = std::strcmp(inputs[i], "-") == 0;
         const int fd = is_standard_input ? 0 : open_input(inputs[i]);
         int error = fd < 0 ? errno : 0;
         if (fd >= 0) {
-            stream.begin(inputs[i]);
-            error = read_all(stream, fd);
-            // The last text ends with its input, separator or not; one that
-            // a failed read cut ends where it failed.
-            (error == 0 ? stream.end_of_input() : stream.abandon_line());
+            job.begin(inputs[i]);
+            error = read_all(job, fd, block);
+            job.end(error != 0);
         }
         if (error != 0) {
-            writer.drain();  // the lines before go out first
+            job.hand_over(true);  // the lines before go out first
             encrypt::cli::report(program_name, inputs[i], error);
             read_failed = true;
         }
@@ -156,7 +236,28 @@ bool read_inputs(Stream& stream, encrypt::cli::output_thread& writer, char** inp
             close_input(fd);
         }
     }
+    job.hand_over(false);
     return !read_failed;
+}
+
+// The whole run through a stream of the library's, in `memory`: the input
+// block, then the output buffers.
+template <class Stream>
+int run(unsigned options, char* memory, char** inputs, int count) {
+    Stream stream(options);
+    if (!stream) {
+        encrypt::cli::report(program_name, "memory exhausted");
+        return EXIT_FAILURE;
+    }
+    widen_output_pipe();
+    encrypt::cli::standard_output out;
+    char* const first_buffer = memory + block_size;
+    encrypt::cli::output_thread writer(out, first_buffer + output_size, output_size);
+    lines_job<Stream> job(stream, writer, first_buffer);
+    const bool all_read = read_inputs(job, memory, inputs, count);
+    writer.finish();
+    return out.close(program_name,
+                     all_read && job.going() && !job.any_failed() ? EXIT_SUCCESS : EXIT_FAILURE);
 }
 
 }  // namespace
@@ -169,7 +270,7 @@ int main(int argc, char** argv) {
     }
     _setmode(0, _O_BINARY);
 #endif
-    encrypt::cli::line_stream_settings settings;
+    unsigned options = 0;
     bool decrypting = false;
     // Options may stand anywhere before "--"; what is left are the FILEs,
     // gathered at the front of argv.
@@ -186,7 +287,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--version") {
             return print(version_text);
         } else if (arg == "--null") {
-            settings.separator = '\0';
+            options |= ENCRYPT_LINES_NUL;
         } else if (arg == "--decrypt") {
             decrypting = true;
         } else if (arg[1] == '-') {
@@ -197,7 +298,7 @@ int main(int argc, char** argv) {
                     const char option[2] = {letter, '\0'};
                     return usage_error("invalid option --", option);
                 }
-                settings.separator = letter == 'z' ? '\0' : settings.separator;
+                options |= letter == 'z' ? ENCRYPT_LINES_NUL : 0u;
                 decrypting = decrypting || letter == 'd';
             }
         }
@@ -205,42 +306,24 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     // A carriage return before a line feed ends a text there; texts read
     // back are written as they are, with no line end turned into CR LF.
-    settings.drop_carriage_return = settings.separator == '\n';
+    options |= ENCRYPT_LINES_CRLF;
     if (decrypting) {
         _setmode(1, _O_BINARY);
     }
 #endif
 
-    // One block for either stream and the writer's spare output buffers.
-    using encrypt::cli::decrypt_stream;
-    using encrypt::cli::line_stream;
-    const std::size_t stream_memory = decrypting
-                                          ? decrypt_stream::memory_needed(block_size, output_size)
-                                          : line_stream::memory_needed(block_size, output_size);
-    const std::size_t output_buffer = output_size + line_stream::padding;
-    const encrypt::detail::result_room room(
-        stream_memory + encrypt::cli::output_thread::spare_buffers * output_buffer);
-    char* memory = room.data();
-    if (memory == nullptr) {
+    // The input block and the output buffers: the one in hand and the
+    // writer's spares.
+    constexpr std::size_t buffers = 1 + encrypt::cli::output_thread::spare_buffers;
+    const encrypt::detail::large_buffer memory(block_size + buffers * output_size);
+    if (memory.data() == nullptr) {
         encrypt::cli::report(program_name, "memory exhausted");
         return EXIT_FAILURE;
     }
-    widen_output_pipe();
-    encrypt::cli::standard_output out;
-    encrypt::cli::output_thread writer(out, memory + stream_memory, output_buffer);
     static char standard_input[] = "-";
     char* only_input[] = {standard_input};
     char** inputs = files > 0 ? argv + 1 : only_input;
-    const int input_count = files > 0 ? files : 1;
-    bool all_well = true;
-    if (decrypting) {
-        decrypt_stream stream(settings.separator, memory, block_size, output_size,
-                              to_standard_output, report_line, &writer);
-        all_well = read_inputs(stream, writer, inputs, input_count) && !stream.any_failed();
-    } else {
-        line_stream stream(settings, memory, block_size, output_size, to_standard_output, &writer);
-        all_well = read_inputs(stream, writer, inputs, input_count);
-    }
-    writer.finish();
-    return out.close(program_name, all_well ? EXIT_SUCCESS : EXIT_FAILURE);
+    const int count = files > 0 ? files : 1;
+    return decrypting ? run<encrypt::line_decoder>(options, memory.data(), inputs, count)
+                      : run<encrypt::line_encoder>(options, memory.data(), inputs, count);
 }

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "result_room.hpp"
+#include "large_buffer.hpp"
 
 namespace {
 
@@ -37,7 +37,7 @@ PyObject* decrypt(PyObject*, PyObject* argument) {
         return nullptr;
     }
     const auto size = static_cast<std::size_t>(length);
-    const encrypt::detail::result_room room(encrypt_decrypt_capacity(size));
+    const encrypt::detail::large_buffer room(encrypt_decrypt_capacity(size));
     std::uint32_t texts = 0;
     std::ptrdiff_t result = ENCRYPT_NO_MEMORY;
     if (room.data() != nullptr) {

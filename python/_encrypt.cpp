@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "result_room.hpp"
+#include "large_buffer.hpp"
 
 #ifndef ENCRYPT_VERSION
 #  error "ENCRYPT_VERSION names the library's version"
@@ -100,7 +100,7 @@ PyObject* ascii_result(PyObject* argument, const char* function,
         return nullptr;
     }
     const std::size_t capacity = capacity_for(text.length());  // 0: past the address space
-    const encrypt::detail::result_room room(capacity);
+    const encrypt::detail::large_buffer room(capacity);
     char* out = room.data();
     if (capacity == 0 || out == nullptr) {
         return PyErr_NoMemory();

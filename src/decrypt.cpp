@@ -132,8 +132,13 @@ long_words_finder best_long_words_finder() noexcept {
     return nullptr;
 }
 
-line_decrypter::line_decrypter(emit_fn emit, void* context) noexcept
-    : emit_(emit), context_(context), finder_(best_long_words_finder()), nodes_(inline_nodes_) {
+line_decrypter::line_decrypter(emit_fn emit, void* context, std::size_t node_room) noexcept
+    : emit_(emit),
+      context_(context),
+      finder_(best_long_words_finder()),
+      nodes_(inline_nodes_),
+      first_node_room_(node_room < 2 ? 2 : node_room < inline_nodes ? node_room : inline_nodes),
+      node_room_(first_node_room_) {
     reset();
 }
 
@@ -143,7 +148,7 @@ void line_decrypter::drop_nodes() noexcept {
     if (nodes_ != inline_nodes_) {
         std::free(nodes_);
         nodes_ = inline_nodes_;
-        node_room_ = inline_nodes;
+        node_room_ = first_node_room_;
     }
 }
 
@@ -519,14 +524,16 @@ bool line_decrypter::make_room() noexcept {
     if (node_count_ <= node_room_ / 2) {
         return true;
     }
-    auto* grown = static_cast<node_t*>(std::malloc(2 * node_room_ * sizeof(node_t)));
+    // Twice the arena there is: dropping the old one resets its size.
+    const std::size_t room = 2 * node_room_;
+    auto* grown = static_cast<node_t*>(std::malloc(room * sizeof(node_t)));
     if (grown == nullptr) {
         return false;
     }
     std::memcpy(grown, nodes_, node_count_ * sizeof(node_t));
     drop_nodes();
     nodes_ = grown;
-    node_room_ *= 2;
+    node_room_ = room;
     return true;
 }
 

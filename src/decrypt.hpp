@@ -56,19 +56,24 @@ public:
     // Text that may stay undecided; a line whose splits still disagree over
     // more than this much counts as ambiguous.
     static constexpr std::size_t most_undecided_text = std::size_t{16} << 20;
+    // Nodes of undecided units kept in the object itself; more come from
+    // the heap.
+    static constexpr std::size_t inline_nodes = 4096;
 
     // Takes the next bytes of the text, in order, as they are decided.
     using emit_fn = void (*)(void* context, const unsigned char* text, std::size_t size);
 
-    line_decrypter(emit_fn emit, void* context) noexcept;
+    // `node_room` (2 to inline_nodes) makes the first arena smaller, so that
+    // tests reach what happens when it is full.
+    line_decrypter(emit_fn emit, void* context, std::size_t node_room = inline_nodes) noexcept;
     ~line_decrypter();
     line_decrypter(const line_decrypter&) = delete;
     line_decrypter& operator=(const line_decrypter&) = delete;
 
     // Takes the next bytes of the line (without its line end) and returns how
     // many of them it is done with. It wants the others again, in front of
-    // the bytes that follow: fewer than 64, and none once `size` is 64 or
-    // more.
+    // the bytes that follow: fewer than 64 (a caption's beginning, or fewer
+    // than eight digits).
     std::size_t feed(const unsigned char* bytes, std::size_t size) noexcept;
     // Takes the line's last bytes, decides it, hands on the rest of its text
     // if it has one, and makes ready for the next line. Some of the text may
@@ -104,7 +109,6 @@ private:
     // (`single`), and another while splits disagree (`digits`).
     enum class stage { start, single, digits, not_a_line, counting };
     static constexpr std::size_t window = 16;  // places a word can reach, and more
-    static constexpr std::size_t inline_nodes = 4096;
 
     void reset() noexcept;
     outcome decide(const unsigned char* bytes, std::size_t size) noexcept;
@@ -141,7 +145,8 @@ private:
     long_words ahead_;
     node_t* nodes_;
     std::size_t node_count_ = 0;
-    std::size_t node_room_ = inline_nodes;
+    std::size_t first_node_room_;
+    std::size_t node_room_;
     node_t inline_nodes_[inline_nodes];
     // Decided text not yet handed on.
     unsigned char decided_[256];

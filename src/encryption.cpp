@@ -75,6 +75,15 @@ std::size_t encrypt_hex(char* out, const char* text, std::uint32_t length) {
     return static_cast<std::size_t>(end - out);
 }
 
+std::size_t encrypt_words_hex(char* out, const std::uint32_t* words, std::uint32_t count) {
+    char* end = out;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        end = encrypt::detail::format_hex(end, words[i]);
+    }
+    *end = '\0';
+    return static_cast<std::size_t>(end - out);
+}
+
 std::size_t encrypt_line_capacity(std::uint32_t length) {
     // The line and the terminating zero.
     return size_or_zero(encrypt::detail::most_line_bytes(length) + 1);

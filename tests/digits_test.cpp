@@ -12,7 +12,7 @@
 
 #include "reference.hpp"
 #include "digits.hpp"
-#include "result_room.hpp"
+#include "large_buffer.hpp"
 
 namespace {
 
@@ -120,14 +120,15 @@ TEST_P(each_digits_writer, writes_a_texts_digits_as_the_reference_does) {
     }
 }
 
-// Rooms on both sides of where they move from the heap to a mapping of their
-// own, and past where that takes huge pages, each written to its last byte.
-TEST(result_room, holds_every_byte_asked_for) {
+// Buffers on both sides of where they move from the heap to a mapping of
+// their own, and past where that takes huge pages, each written to its last
+// byte.
+TEST(large_buffer, holds_every_byte_asked_for) {
     for (const std::size_t size : {1u, 65535u, 65536u, (1u << 21) + 1}) {
-        const encrypt::detail::result_room room(size);
-        ASSERT_NE(room.data(), nullptr);
-        std::memset(room.data(), 'x', size);
-        EXPECT_EQ(room.data()[size - 1], 'x') << size;
+        const encrypt::detail::large_buffer buffer(size);
+        ASSERT_NE(buffer.data(), nullptr);
+        std::memset(buffer.data(), 'x', size);
+        EXPECT_EQ(buffer.data()[size - 1], 'x') << size;
     }
 }
 

@@ -67,6 +67,12 @@ ENCRYPT_API size_t encrypt_hex_capacity(uint32_t length);
  * Allocates nothing and cannot fail. `out` must not overlap `text`. */
 ENCRYPT_API size_t encrypt_hex(char* out, const char* text, uint32_t length);
 
+/* Writes the hex digits of `count` words, what printf's "%lx" prints for
+ * each one after another, then a terminating zero byte, to `out`, which has
+ * at least 8 * count + 1 bytes: the digits of encrypt_text()'s words.
+ * Returns the number of digits. */
+ENCRYPT_API size_t encrypt_words_hex(char* out, const uint32_t* words, uint32_t count);
+
 /* Bytes that encrypt_line() needs for a text of `length` bytes, or 0 if
  * size_t cannot hold that, as encrypt_hex_capacity(). */
 ENCRYPT_API size_t encrypt_line_capacity(uint32_t length);
@@ -82,7 +88,8 @@ ENCRYPT_API size_t encrypt_line(char* out, const char* text, uint32_t length);
 }
 #endif
 
-/* The way back from a line to its text. */
+/* Decrypting a line back to its text, and streams of texts and lines. */
 #include "decrypt.h"
+#include "lines.h"
 
 #endif /* ENCRYPT_ENCRYPT_H */

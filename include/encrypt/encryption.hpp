@@ -47,6 +47,11 @@ inline std::size_t hex_capacity(std::uint32_t length) noexcept {
 inline std::size_t hex(char* out, const char* text, std::uint32_t length) noexcept {
     return encrypt_hex(out, text, length);
 }
+// The digits of `count` words from _encryption(), as encrypt_words_hex()
+// writes them: `out` has 8 * count + 1 bytes at least.
+inline std::size_t words_hex(char* out, const std::uint32_t* words, std::uint32_t count) noexcept {
+    return encrypt_words_hex(out, words, count);
+}
 inline std::size_t line_capacity(std::uint32_t length) noexcept {
     return encrypt_line_capacity(length);
 }

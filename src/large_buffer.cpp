@@ -1,4 +1,4 @@
-#include "result_room.hpp"
+#include "large_buffer.hpp"
 
 #include <cstdlib>
 
@@ -11,7 +11,7 @@
 
 namespace encrypt::detail {
 
-result_room::result_room(std::size_t size) noexcept : size_(size) {
+large_buffer::large_buffer(std::size_t size) noexcept : size_(size) {
 #if defined(__linux__)
     // From 64 KiB on: below that, a call to the kernel costs more than the
     // faults it saves. The advice is only a hint; where it is refused, the
@@ -37,7 +37,7 @@ result_room::result_room(std::size_t size) noexcept : size_(size) {
     data_ = static_cast<char*>(std::malloc(size));
 }
 
-result_room::~result_room() {
+large_buffer::~large_buffer() {
 #if defined(__linux__)
     if (mapped_) {
         munmap(data_, size_);
