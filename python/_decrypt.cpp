@@ -1,4 +1,4 @@
-// encrypt.decrypt(), the way back from a result line to its text.
+// encrypt.decrypt(): a result line back to its text.
 #define PY_SSIZE_T_CLEAN
 #ifndef Py_LIMITED_API
 #  define Py_LIMITED_API 0x030B0000
@@ -37,34 +37,30 @@ PyObject* decrypt(PyObject*, PyObject* argument) {
         return nullptr;
     }
     const auto size = static_cast<std::size_t>(length);
-    const encrypt::detail::large_buffer room(encrypt_decrypt_capacity(size));
+    const encrypt::detail::large_buffer buffer(encrypt_decrypt_capacity(size));
     std::uint32_t texts = 0;
     std::ptrdiff_t result = ENCRYPT_NO_MEMORY;
-    if (room.data() != nullptr) {
+    if (buffer.data() != nullptr) {
         // Other Python threads run meanwhile where that costs less than the work.
         if (size >= (std::size_t{1} << 16)) {
-            Py_BEGIN_ALLOW_THREADS result = encrypt_decrypt(room.data(), line, size, &texts);
+            Py_BEGIN_ALLOW_THREADS result = encrypt_decrypt(buffer.data(), line, size, &texts);
             Py_END_ALLOW_THREADS
         } else {
-            result = encrypt_decrypt(room.data(), line, size, &texts);
+            result = encrypt_decrypt(buffer.data(), line, size, &texts);
         }
     }
     if (view.obj != nullptr) {
         PyBuffer_Release(&view);
     }
     if (result >= 0) {
-        return PyBytes_FromStringAndSize(room.data(), result);
-    }
-    if (result == ENCRYPT_AMBIGUOUS && texts < 1000) {
-        return PyErr_Format(PyExc_ValueError, "%u texts give this line", texts);
-    }
-    if (result == ENCRYPT_AMBIGUOUS) {
-        return PyErr_Format(PyExc_ValueError, "more than 999 texts give this line");
+        return PyBytes_FromStringAndSize(buffer.data(), result);
     }
     if (result == ENCRYPT_NO_MEMORY) {
         return PyErr_NoMemory();
     }
-    return PyErr_Format(PyExc_ValueError, "not a result line");
+    char reason[ENCRYPT_REASON_SIZE];
+    PyErr_SetString(PyExc_ValueError, encrypt_reason(reason, result, texts));
+    return nullptr;
 }
 
 }  // namespace

@@ -20,6 +20,8 @@
 #endif
 
 extern PyMethodDef decrypt_methods[];  // _decrypt.cpp
+extern PyMethodDef lines_methods[];    // _lines.cpp
+int add_line_types(PyObject* module);  // _lines.cpp
 
 namespace {
 
@@ -126,8 +128,11 @@ PyObject* words(PyObject*, PyObject* argument) {
     }
     const std::uint32_t length = text.length();
     std::uint32_t* encrypted = run(text.large(), [&] { return encrypt_text(text.data(), length); });
-    const std::size_t bytes = 4 * std::size_t{length / 2 + (length & 1u)};
-    if (bytes != 0 && encrypted == nullptr) {
+    // Counted in 64 bits: on a 32-bit system the words of a text of 2 GiB
+    // and more take more bytes than size_t counts, and no array holds them.
+    const std::uint64_t bytes = 4 * std::uint64_t{length / 2 + (length & 1u)};
+    if (bytes > static_cast<std::uint64_t>(PY_SSIZE_T_MAX) || (bytes != 0 && encrypted == nullptr)) {
+        encrypt_free(encrypted);
         return PyErr_NoMemory();
     }
     // array.array('I', b) takes the words from bytes as they lie in memory.
@@ -220,6 +225,7 @@ PyMethodDef methods[] = {
 
 int exec_module(PyObject* module) {
     return PyModule_AddFunctions(module, decrypt_methods) != 0 ||
+                   PyModule_AddFunctions(module, lines_methods) != 0 || add_line_types(module) != 0 ||
                    PyModule_AddStringConstant(module, "CAPTION", ENCRYPT_CAPTION) != 0 ||
                    PyModule_AddStringConstant(module, "__version__", ENCRYPT_VERSION) != 0
                ? -1

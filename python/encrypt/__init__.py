@@ -9,12 +9,40 @@ sense: there is no key, and anyone can recover a text from its line.
     'Encrypted data in hexadecimal format: 25da76d832c8'
     >>> encrypt.decrypt("25da76d832c8")
     b'abc'
+    >>> encrypt.encrypt_lines(b"abc\nc\n")
+    b'Encrypted data in hexadecimal format: 25da76d832c8\nEncrypted data in hexadecimal format: 32c8\n'
+    >>> encrypt.decrypt_lines(b"25da76d832c8\n32c8\n")
+    b'abc\nc\n'
 
 Texts are bytes-like objects; a str is refused with a TypeError, since the
 tool takes bytes: encode it first (text.encode("utf-8") gives the bytes that
 `encrypt` receives from a UTF-8 terminal on Linux).
 """
 
-from ._encrypt import CAPTION, __version__, decrypt, encryption, hex, result_line, words
+from ._encrypt import (
+    CAPTION,
+    LineDecoder,
+    LineEncoder,
+    __version__,
+    decrypt,
+    decrypt_lines,
+    encrypt_lines,
+    encryption,
+    hex,
+    result_line,
+    words,
+)
 
-__all__ = ["CAPTION", "__version__", "decrypt", "encryption", "hex", "result_line", "words"]
+__all__ = [
+    "CAPTION",
+    "LineDecoder",
+    "LineEncoder",
+    "__version__",
+    "decrypt",
+    "decrypt_lines",
+    "encrypt_lines",
+    "encryption",
+    "hex",
+    "result_line",
+    "words",
+]
