@@ -99,7 +99,9 @@ bool line_decoder::hold(const unsigned char* text, std::size_t size) noexcept {
         constexpr std::size_t first = std::size_t{64} << 10;
         constexpr std::size_t most = 2 * most_held_text + feed_piece;
         std::size_t room = held_room_ < first ? first : 2 * held_room_;
-        room = room < most_held_text ? room : held_size_ + size + feed_piece;
+        if (room > most_held_text) {
+            room = held_room_ < most_held_text ? most_held_text : held_size_ + size + feed_piece;
+        }
         room = room < held_size_ + size ? held_size_ + size : room;
         room = room < most ? room : most;
         auto* grown = held_size_ + size > room
@@ -117,12 +119,21 @@ bool line_decoder::hold(const unsigned char* text, std::size_t size) noexcept {
     return true;
 }
 
+// Whether the text holds the terminator, which fails its line: it would
+// split into two records.
+bool line_decoder::holds_terminator(const void* text, std::size_t size) noexcept {
+    if (size == 0 || std::memchr(text, terminator_, size) == nullptr) {
+        return false;
+    }
+    line_failure_ = terminator_ == '\n' ? ENCRYPT_HOLDS_LINE_FEED : ENCRYPT_HOLDS_ZERO;
+    return true;
+}
+
 // Text of a line that is going out: into the caller's buffer while nothing
 // waits and it has room, else into the queue. A text that holds the
 // terminator would split into two records: it fails the line instead.
 void line_decoder::send(const unsigned char* text, std::size_t size) noexcept {
-    if (std::memchr(text, terminator_, size) != nullptr) {
-        line_failure_ = terminator_ == '\n' ? ENCRYPT_HOLDS_LINE_FEED : ENCRYPT_HOLDS_ZERO;
+    if (holds_terminator(text, size)) {
         return;
     }
     if (!waiting()) {
@@ -140,8 +151,7 @@ void line_decoder::send(const unsigned char* text, std::size_t size) noexcept {
 
 // The text held back goes out from now on, unless it holds the terminator.
 bool line_decoder::let_go() noexcept {
-    if (std::memchr(held_, terminator_, held_size_) != nullptr) {
-        line_failure_ = terminator_ == '\n' ? ENCRYPT_HOLDS_LINE_FEED : ENCRYPT_HOLDS_ZERO;
+    if (holds_terminator(held_, held_size_)) {
         return false;
     }
     leaving_ = queued_ = true;
@@ -160,6 +170,18 @@ void line_decoder::take_text(void* self, const unsigned char* text, std::size_t 
         return;
     }
     const auto room = static_cast<std::size_t>(decoder.out_end_ - decoder.out_);
+    const bool past_limit = decoder.held_size_ + decoder.tentative_ + size > most_held_text;
+    if (decoder.held_size_ == 0 && past_limit) {
+        // What waits in the caller's buffer goes out where it is.
+        if (decoder.holds_terminator(decoder.out_, decoder.tentative_)) {
+            return;
+        }
+        decoder.out_ += decoder.tentative_;
+        decoder.tentative_ = 0;
+        decoder.leaving_ = true;
+        decoder.send(text, size);
+        return;
+    }
     if (decoder.held_size_ == 0 && size <= room - decoder.tentative_) {
         std::memcpy(decoder.out_ + decoder.tentative_, text, size);
         decoder.tentative_ += size;
@@ -250,23 +272,18 @@ int line_decoder::end_line(const unsigned char* in, std::size_t size) noexcept {
         terminator_waits_ = true;
         drain();
         return ENCRYPT_LINES_OK;
-    } else if (code == 0 && held_size_ == 0) {
-        if (std::memchr(out_, terminator_, tentative_) == nullptr) {
-            out_ += tentative_;
-            tentative_ = 0;
-            terminator_waits_ = true;
-            drain();
-            return ENCRYPT_LINES_OK;
-        }
-        code = terminator_ == '\n' ? ENCRYPT_HOLDS_LINE_FEED : ENCRYPT_HOLDS_ZERO;
-    } else if (code == 0) {
-        if (std::memchr(held_, terminator_, held_size_) == nullptr) {
-            queued_ = terminator_waits_ = true;
-            drain();
-            return ENCRYPT_LINES_OK;
-        }
-        code = terminator_ == '\n' ? ENCRYPT_HOLDS_LINE_FEED : ENCRYPT_HOLDS_ZERO;
+    } else if (code == 0 && held_size_ == 0 && !holds_terminator(out_, tentative_)) {
+        out_ += tentative_;
+        tentative_ = 0;
+        terminator_waits_ = true;
+        drain();
+        return ENCRYPT_LINES_OK;
+    } else if (code == 0 && held_size_ != 0 && !holds_terminator(held_, held_size_)) {
+        queued_ = terminator_waits_ = true;
+        drain();
+        return ENCRYPT_LINES_OK;
     }
+    code = code != 0 ? code : line_failure_;
     return fail(number, code);
 }
 

@@ -55,6 +55,7 @@ private:
     void send(const unsigned char* text, std::size_t size) noexcept;
     bool hold(const unsigned char* text, std::size_t size) noexcept;
     bool let_go() noexcept;
+    bool holds_terminator(const void* text, std::size_t size) noexcept;
     void drain() noexcept;
     bool waiting() const noexcept {
         return (queued_ && held_at_ < held_size_) || terminator_waits_;

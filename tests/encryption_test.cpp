@@ -15,6 +15,7 @@
 
 #include "kernels.hpp"
 #include "reference.hpp"
+#include "vectors.hpp"
 
 namespace {
 
@@ -35,49 +36,16 @@ words library_encryption(const std::string& text) {
     return array ? words(array.get(), array.get() + n / 2 + n % 2) : words{};
 }
 
-struct text_vector {
-    const char* name;
-    std::string text;
-    words expected;
-};
-
-const text_vector text_vectors[] = {
-    {"empty", "", {}},
-    {"abc", "abc", {0x25da76d8, 0x32c8}},
-    {"odd length takes a zero high byte", "c", {0x32c8}},
-    {"even length", "ab", {0x25da76d8}},
-    {"two zero bytes", std::string("\0\0", 2), {0x82}},
-    {"zero byte inside", std::string("a\0b", 3), {0x3102, 0x31e4}},
-    {"byte 0x80 is unsigned", "\x80", {0x5002}},
-    {"byte 0xff alone", "\xff", {0x11d65}},
-    {"unit 0xffff wraps the product", "\xff\xff", {0x1d0079}},
-    {"unit 0xfff0 does not wrap", "\xf0\xff", {0xfffe006c}},
-    {"unit 0xfff1 is the first to wrap", "\xf1\xff", {0xff92}},
-    {"high bytes", "\x80\x81\xfe", {0x4191ae93, 0x11b49}},
-    {"word with fewer than eight digits",
-     "Hello, world!",
-     {0x281e0064, 0x2df842de, 0x7bbbdaf, 0x377d061f, 0x3334db20, 0x27709056, 0x8c2}},
-};
-
-// Names the case in test output instead of dumping its bytes.
-void PrintTo(const text_vector& value, std::ostream* out) { *out << value.name; }
-
-class known_texts : public testing::TestWithParam<text_vector> {};
-
-TEST_P(known_texts, match_the_table_and_the_reference) {
-    const auto& vector = GetParam();
-    EXPECT_EQ(library_encryption(vector.text), vector.expected);
-    EXPECT_EQ(library_encryption(vector.text), reference_encryption(vector.text));
+// Every known text gives its line, and its words are the reference's.
+TEST(encryption, known_texts_give_their_lines) {
+    for (const auto& answer : encrypt::test::text_answers()) {
+        const auto n = static_cast<std::uint32_t>(answer.text.size());
+        std::string line(encrypt::line_capacity(n), '#');
+        line.resize(encrypt::line(&line[0], answer.text.data(), n));
+        EXPECT_EQ(line, answer.line);
+        EXPECT_EQ(library_encryption(answer.text), reference_encryption(answer.text));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(encryption, known_texts, testing::ValuesIn(text_vectors),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char c : std::string(info.param.name)) {
-                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
 
 struct word_vector {
     std::uint32_t in;
