@@ -77,7 +77,8 @@ void line_decoder::drain() noexcept {
             queued_ = leaving_;  // while text goes out as decided, it queues here
         }
     }
-    if (terminator_waits_ && !(queued_ && held_at_ < held_size_) && out_ < out_end_) {
+    // Text still queued has filled the output.
+    if (terminator_waits_ && out_ < out_end_) {
         *out_++ = static_cast<char>(terminator_);
         terminator_waits_ = false;
     }

@@ -130,16 +130,34 @@ TEST_P(line_encoder_cuts, take_cr_lf_as_a_line_end_when_asked) {
         {ENCRYPT_LINES_CRLF, "abc\r\nc\r\n\r\nx", {"abc", "c", "", "x"}},
         {ENCRYPT_LINES_CRLF, "ab\r\r\n\r\rc\n\r", {"ab\r", "\r\rc", "\r"}},
         {ENCRYPT_LINES_CRLF, "a\rb\r", {"a\rb\r"}},
+        {ENCRYPT_LINES_CRLF, "abc\r\nc\r\n\r\nx\n", {"abc", "c", "", "x"}},
         {0, "abc\r\nc\r", {"abc\r", "c\r"}},
+        {0, "abc\r\nc\r\n", {"abc\r", "c\r"}},
         {ENCRYPT_LINES_CRLF | ENCRYPT_LINES_NUL, std::string("a\r\0b\r\n", 6), {"a\r", "b\r\n"}},
+        {ENCRYPT_LINES_CRLF | ENCRYPT_LINES_NUL, std::string("a\r\0b\r\n\0", 7), {"a\r", "b\r\n"}},
     };
     for (const auto& c : cases) {
+        // Once, and where its last text ends, many times over, so that
+        // whole lines take the direct way too.
         std::string lines;
         for (const auto& text : c.texts) {
             lines += line(text);
         }
         encrypt::line_encoder encoder(c.options);
         EXPECT_EQ(stream_through(encoder, c.input, GetParam()).out, lines) << c.input;
+        const char separator = (c.options & ENCRYPT_LINES_NUL) != 0 ? '\0' : '\n';
+        if (c.input.back() != separator) {
+            continue;
+        }
+        std::string many;
+        for (int i = 0; i < 40; ++i) {
+            many += c.input;
+        }
+        std::string many_lines;
+        for (int i = 0; i < 40; ++i) {
+            many_lines += lines;
+        }
+        EXPECT_EQ(stream_through(encoder, many, GetParam()).out, many_lines) << c.input;
     }
 }
 

@@ -109,7 +109,7 @@ def main():
     # where only an odd last unit makes it so; and lines no text gives.
     lines += [b"82a5ea91", b"c4a18a2", b"121a394b27334", b"", CAPTION[:-1], CAPTION, b"xyz",
               b"Encrypted", b"E", b"32c", b"32c8 ", b" 32c8", b"25da76d832c", b"25da76d9", b"025da76d8",
-              b"25da76d8 32c8", b"0x25da76d8", b"25da76d832c8\r", b"25da76d832c8g", CAPTION[:10],
+              b"25da76d8 32c8", b"0x25da76d8", b"25da76d8\r32c8", b"25da76d832c8\r", b"25da76d832c8g", CAPTION[:10],
               CAPTION[:30], b"encrypted data in hexadecimal format: 32c8", b"0", b"00", b"82", b"8282",
               CAPTION[:-1] + b"32c8"]
     ambiguous = 0
