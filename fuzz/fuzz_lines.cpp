@@ -1,8 +1,9 @@
-// The stream of lines against the reference: arbitrary input, split into
-// blocks of arbitrary sizes, with each separator and carriage-return rule.
-// Then the way back: those lines read back in the same blocks give each
-// text, or where several texts give a line, one without a zero byte or the
-// report that the line is ambiguous (the text is among them by its making).
+// The library's streams against the reference: arbitrary input, cut into
+// blocks of arbitrary sizes and written into buffers of arbitrary sizes,
+// with each separator and carriage-return rule. Then decrypting: those
+// lines read back in the same blocks give each text, or where several texts
+// give a line, one without a zero byte or the report that the line is
+// ambiguous (the text is among them by its making).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "decrypt_stream.hpp"
-#include "line_stream.hpp"
+#include <encrypt/lines.hpp>
+
 #include "reference.hpp"
 
 namespace {
@@ -23,60 +24,70 @@ void check(bool ok) {
     }
 }
 
-char* into_string(void* context, char* data, std::size_t size) {
-    static_cast<std::string*>(context)->append(data, size);
-    return data;
-}
-
 std::vector<std::pair<std::uint64_t, std::string>> reports;
 
-// "-:N: WHAT", kept as N and WHAT.
-void note_report(void*, const char* message) {
-    const std::string said = message;
-    reports.emplace_back(std::stoull(said.substr(2)), said.substr(said.find(": ") + 2));
-}
-
-// Feeds `input` to a stream in blocks of `block` bytes.
+// Passes `input` through a stream in blocks of `block` bytes, with output
+// buffers of `room` bytes, noting each failed line.
 template <class Stream>
-void stream_blocks(Stream& stream, const std::string& input, std::size_t block) {
+std::string stream_blocks(Stream& stream, const std::string& input, std::size_t block,
+                          std::size_t room) {
+    std::string out;
+    std::vector<char> buffer(room);
+    const auto step = [&](int result, char* next) {
+        out.append(buffer.data(), next);
+        if constexpr (requires { stream.failure(); }) {
+            std::uint64_t line = 0;
+            const char* reason = stream.failure(&line);
+            check(result != ENCRYPT_STOPPED);
+            if (result < 0) {
+                reports.emplace_back(line, reason);
+            }
+        }
+        return result;
+    };
     for (std::size_t at = 0; at < input.size(); at += block) {
-        const std::size_t piece = std::min(block, input.size() - at);
-        std::memcpy(stream.input_space(), input.data() + at, piece);
-        check(stream.consume(piece));
+        const std::vector<char> piece(input.begin() + static_cast<std::ptrdiff_t>(at),
+                                      input.begin() + static_cast<std::ptrdiff_t>(std::min(at + block, input.size())));
+        const char* in = piece.data();
+        std::size_t left = piece.size();
+        while (left > 0) {
+            char* next = buffer.data();
+            std::size_t free = room;
+            step(stream.update(in, left, next, free), next);
+        }
     }
-    check(stream.end_of_input());
+    for (;;) {
+        char* next = buffer.data();
+        std::size_t free = room;
+        if (step(stream.finish(next, free), next) == ENCRYPT_LINES_END) {
+            return out;
+        }
+    }
 }
 
 }  // namespace
 
 // The first byte picks the rules and the block size, the second the size of
-// the output's pieces, the rest is the input.
+// the output buffers, the rest is the input.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) {
         return 0;
     }
-    encrypt::cli::line_stream_settings settings;
-    settings.separator = (data[0] & 1) != 0 ? '\0' : '\n';
-    settings.drop_carriage_return = (data[0] & 2) != 0;
+    const unsigned options = ((data[0] & 1) != 0 ? ENCRYPT_LINES_NUL : 0u) |
+                             ((data[0] & 2) != 0 ? ENCRYPT_LINES_CRLF : 0u);
+    const char separator = (data[0] & 1) != 0 ? '\0' : '\n';
+    const bool drop_carriage_return = (data[0] & 2) != 0 && separator == '\n';
     const std::size_t block = 1 + (data[0] >> 2);  // 1 to 64 bytes
-    const std::size_t output_size = 40 + data[1];  // the caption and two bytes, or more
+    const std::size_t room = 1 + data[1];          // 1 to 256 bytes
     const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-    static std::vector<std::uint64_t> memory(
-        encrypt::cli::line_stream::memory_needed(64, 40 + 255) / sizeof(std::uint64_t) + 1);
-    std::string lines;
-    encrypt::cli::line_stream stream(settings, memory.data(), block, output_size, into_string,
-                                     &lines);
-    stream_blocks(stream, input, block);
-    const char separator = static_cast<char>(settings.separator);
-    check(lines ==
-          encrypt::test::reference_lines(input, separator, settings.drop_carriage_return, "\n"));
+    encrypt::line_encoder encoder(options);
+    const std::string lines = stream_blocks(encoder, input, block, room);
+    check(lines == encrypt::test::reference_lines(input, separator, drop_carriage_return, "\n"));
 
-    std::string texts;
     reports.clear();
-    encrypt::cli::decrypt_stream back(settings.separator, memory.data(), block, output_size,
-                                      into_string, note_report, &texts);
-    stream_blocks(back, lines, block);
+    encrypt::line_decoder back(options & ENCRYPT_LINES_NUL);
+    const std::string texts = stream_blocks(back, lines, block, room);
     std::size_t report = 0;
     std::size_t got = 0;
     std::uint64_t number = 1;
@@ -84,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          start = input.find(separator, start) + 1, ++number) {
         const std::size_t stop = std::min(input.find(separator, start), input.size());
         std::string text = input.substr(start, stop - start);
-        if (settings.drop_carriage_return && stop < input.size() && !text.empty() &&
+        if (drop_carriage_return && stop < input.size() && !text.empty() &&
             text.back() == '\r') {
             text.pop_back();
         }
