@@ -9,6 +9,7 @@ import os
 import re
 
 from setuptools import Extension, setup
+from setuptools.command.build_ext import build_ext
 
 here = os.path.dirname(os.path.abspath(__file__))
 root = os.path.dirname(here)
@@ -19,8 +20,22 @@ with open(os.path.join(root, "CMakeLists.txt"), encoding="utf-8") as cmake:
 
 sources = glob.glob(os.path.join(here, "_*.cpp")) + glob.glob(os.path.join(root, "src", "*.cpp"))
 
+
+
+class build_ext_for_the_compiler(build_ext):
+    """Clang makes decrypting's tables at compile time only when allowed more
+    steps than by default; GCC needs no such flag and knows none."""
+
+    def build_extensions(self):
+        if "clang" in os.path.basename(self.compiler.compiler_so[0]):
+            for extension in self.extensions:
+                extension.extra_compile_args.append("-fconstexpr-steps=16777216")
+        super().build_extensions()
+
+
 setup(
     version=version,
+    cmdclass={"build_ext": build_ext_for_the_compiler},
     packages=["encrypt"],
     package_data={"encrypt": ["py.typed", "_encrypt.pyi"]},
     ext_modules=[

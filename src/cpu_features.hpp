@@ -28,7 +28,15 @@
 // together about as long as a short run of the whole command.
 #if ENCRYPT_X86_DISPATCH && defined(__GLIBC__) && defined(__has_include)
 #  if __has_include(<sys/platform/x86.h>)
-#    include <sys/platform/x86.h>
+// The header is written for C and GNU C++: in strict C++ Clang knows no
+// _Bool, C's name for bool.
+#    if defined(__clang__) && !defined(_Bool)
+#      define _Bool bool
+#      include <sys/platform/x86.h>
+#      undef _Bool
+#    else
+#      include <sys/platform/x86.h>
+#    endif
 #    define ENCRYPT_CPU_HAS(glibc_name, gcc_name) CPU_FEATURE_ACTIVE(glibc_name)
 #  endif
 #endif

@@ -47,9 +47,12 @@ ENCRYPT_API uint32_t* encrypt_words(uint32_t* words, uint32_t count);
 /* Packs the `length` bytes of `text` two at a time into 16-bit units (the
  * first byte of each pair low, an odd last byte with a zero high byte),
  * widens each to a word and transforms it: a new array of length / 2 +
- * (length & 1) words. Release it with encrypt_free(), never with your own
- * free(): the library may use another C runtime than its caller. NULL when
- * the memory cannot be had, and for length 0 (then no error). */
+ * (length & 1) words, from the library's malloc(). encrypt_free() releases
+ * it from any caller. free() does only where caller and library share one
+ * C runtime: with the static library, or with encrypt.dll where the caller
+ * too uses msvcrt.dll; from a caller on another C runtime it corrupts that
+ * runtime's heap. NULL when the memory cannot be had, and for length 0
+ * (then no error). */
 ENCRYPT_API uint32_t* encrypt_text(const char* text, uint32_t length);
 
 /* Releases an array from encrypt_text(); NULL does nothing. */

@@ -27,7 +27,11 @@ ENCRYPT_API std::uint32_t* encryption(std::uint32_t* words, std::uint32_t count)
 // exactly `length` bytes are read, so `text` need not be zero-terminated.
 //
 // Returns an array of length / 2 + (length & 1) words allocated with
-// std::malloc; the caller owns it and releases it with std::free.
+// std::malloc, which the caller owns and releases. encrypt_free() releases
+// it from any caller. std::free does only where caller and library share
+// one C runtime: with the static library, or with encrypt.dll where the
+// caller too uses msvcrt.dll; from a caller on another C runtime it
+// corrupts that runtime's heap.
 // Returns a null pointer when the heap refuses the array (or its size in
 // bytes does not fit in std::size_t). For length 0 nothing is allocated and
 // the result is a null pointer, which is then no error.
