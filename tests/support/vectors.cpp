@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-extern const char encrypt_vectors_tsv[];  // vectors_data.cpp, made by CMake
+extern "C" const char encrypt_vectors_tsv[];  // vectors_data.c, made by CMake
 
 namespace encrypt::test {
 namespace {
