@@ -425,7 +425,6 @@ function decrypt(line) {
   if (core === null) {
     throw new Error(NOT_READY);
   }
-  let length = line.length;
   let at;
   if (typeof line === 'string') {
     at = (i) => line.charCodeAt(i);
@@ -434,6 +433,7 @@ function decrypt(line) {
   } else {
     throw new TypeError(`decrypt() takes a string or a Uint8Array, not ${typeName(line)}`);
   }
+  let length = line.length;
   if (length > 0 && at(length - 1) === 0x0a) {
     length -= length > 1 && at(length - 2) === 0x0d ? 2 : 1;
     line = typeof line === 'string' ? line.substring(0, length) : line.subarray(0, length);
