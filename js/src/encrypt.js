@@ -2,7 +2,9 @@
 // by its own C++ compiled to WebAssembly (wasm/exports.cpp).
 //
 // The build (scripts/build.mjs) puts `const wasmBase64 = '...'` before this
-// file and makes an ES module and a CommonJS module of it.
+// file and makes an ES module and a CommonJS module of it; for the slim
+// entry, which leaves the module's bytes to a URL or to the caller,
+// `const wasmBase64 = null`.
 /* global wasmBase64 */
 
 const CAPTION = 'Encrypted data in hexadecimal format: ';
@@ -35,7 +37,15 @@ let pending = null; // init()'s promise while it runs
 const encoder = new TextEncoder();
 const captionBytes = encoder.encode(CAPTION);
 
-function wasmBytes() {
+// The inlined module's bytes, for init() or initSync() given no source.
+function inlinedBytes(name) {
+  if (wasmBase64 === null) {
+    throw new TypeError(
+      `encrypt-wasm/slim holds no module: pass ${name}() ` +
+        (name === 'init' ? "encrypt.wasm's URL, a Response of it, its bytes " : "encrypt.wasm's bytes ") +
+        'or a compiled WebAssembly.Module',
+    );
+  }
   if (typeof Buffer === 'function') {
     return Buffer.from(wasmBase64, 'base64');
   }
@@ -90,7 +100,7 @@ function setUp(instance) {
 
 function instantiate(source) {
   if (source === undefined) {
-    source = wasmBytes();
+    source = inlinedBytes('initSync');
   }
   if (source instanceof WebAssembly.Module) {
     return new WebAssembly.Instance(source, {});
@@ -101,11 +111,46 @@ function instantiate(source) {
   throw new TypeError("initSync() takes a WebAssembly.Module, the module's bytes or nothing");
 }
 
+// The compiled module from any source init() takes: a URL (a string or a
+// URL) is fetched, and a Response served as application/wasm is compiled
+// as it arrives.
+async function compiled(source) {
+  if (source === undefined) {
+    source = inlinedBytes('init');
+  }
+  if (typeof source === 'string' || (typeof URL === 'function' && source instanceof URL)) {
+    source = fetch(source);
+  }
+  if (source !== null && typeof source === 'object' && typeof source.then === 'function') {
+    source = await source;
+  }
+  if (source instanceof WebAssembly.Module) {
+    return source;
+  }
+  if (source instanceof ArrayBuffer || ArrayBuffer.isView(source)) {
+    return WebAssembly.compile(source);
+  }
+  if (typeof Response === 'function' && source instanceof Response) {
+    if (!source.ok) {
+      throw new Error(`init() could not fetch encrypt.wasm: ${source.status} ${source.statusText} from ${source.url}`);
+    }
+    const type = source.headers.get('Content-Type') ?? '';
+    if (typeof WebAssembly.compileStreaming === 'function' && /^application\/wasm\s*(;|$)/i.test(type)) {
+      return WebAssembly.compileStreaming(source);
+    }
+    return WebAssembly.compile(await source.arrayBuffer());
+  }
+  throw new TypeError(
+    "init() takes a WebAssembly.Module, the module's bytes, its URL, a Response (or a promise of one) or nothing",
+  );
+}
+
 /**
  * Makes the package ready, compiling its WebAssembly asynchronously, and
  * resolves to the module's instance; a second call does nothing more.
- * `source` is optional: a WebAssembly.Module or the bytes of encrypt.wasm,
- * for where compiling the inlined bytes is not allowed.
+ * `source` is optional in the full entry: a WebAssembly.Module, the bytes of
+ * encrypt.wasm, its URL or a Response, for where the inlined bytes are not
+ * wanted; the slim entry needs one.
  */
 function init(source) {
   if (core !== null) {
@@ -113,13 +158,7 @@ function init(source) {
   }
   if (pending === null) {
     pending = (async () => {
-      let module = source;
-      if (module === undefined || module instanceof ArrayBuffer || ArrayBuffer.isView(module)) {
-        module = await WebAssembly.compile(module === undefined ? wasmBytes() : module);
-      } else if (!(module instanceof WebAssembly.Module)) {
-        throw new TypeError("init() takes a WebAssembly.Module, the module's bytes or nothing");
-      }
-      const instance = await WebAssembly.instantiate(module, {});
+      const instance = await WebAssembly.instantiate(await compiled(source), {});
       if (core === null) {
         setUp(instance);
       }
