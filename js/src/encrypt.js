@@ -211,7 +211,12 @@ function eachPiece(input, step) {
     let size;
     if (typeof input === 'string') {
       const room = kept === 0 ? pieceRoom : pieceRoom.subarray(kept);
-      const { read, written } = encoder.encodeInto(at === 0 ? input : input.substring(at), room);
+      // No more of the string than can fit: Chromium's encodeInto() converts
+      // all of the string it is given, which made a long one's pieces cost
+      // its whole length each. Every UTF-16 unit takes a byte at least, a
+      // lone surrogate three, so one cut off at the end never fits either.
+      const end = Math.min(length, at + room.length);
+      const { read, written } = encoder.encodeInto(at === 0 && end === length ? input : input.substring(at, end), room);
       at += read;
       size = kept + written;
     } else {
