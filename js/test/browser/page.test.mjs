@@ -20,6 +20,7 @@ import { setTimeout as sleep } from 'node:timers/promises';
 
 import { CAPTION, hex, initSync, resultLine } from '../../dist/index.mjs';
 import { root, serve } from '../../scripts/serve.mjs';
+import { timedKey } from './timing.mjs';
 
 const chromium = process.env.CHROMIUM ?? '/usr/bin/chromium';
 const screenshot =
@@ -252,31 +253,6 @@ function paste(selector, text) {
   }, text);
 }
 
-// Presses `key` in the focused box; resolves to the milliseconds from the
-// key's event to the frame painted after it, and those to the line shown.
-async function timedKey(key) {
-  await page.evaluate(() => {
-    window.keyTiming = new Promise((resolve) => {
-      addEventListener('keydown', (event) => {
-        const start = event.timeStamp;
-        requestAnimationFrame(() => setTimeout(() => {
-          const painted = performance.now() - start;
-          const shown = () => {
-            if (document.getElementById('line').hasAttribute('aria-busy')) {
-              requestAnimationFrame(shown);
-            } else {
-              resolve({ painted, shown: performance.now() - start });
-            }
-          };
-          shown();
-        }));
-      }, { once: true, capture: true });
-    });
-  });
-  await page.keyboard.press(key);
-  return page.evaluate(() => window.keyTiming);
-}
-
 test('with 10 MiB pasted the box stays small, a keystroke paints at once, and the whole line is copied and downloaded', { skip }, async (t) => {
   // An odd count of bytes after the x typed first, so that the last one
   // pairs with the first byte typed after.
@@ -295,7 +271,7 @@ test('with 10 MiB pasted the box stays small, a keystroke paints at once, and th
   // 100 ms, is measured by bench/js/page.mjs.
   const times = [];
   for (const key of ['a', 'b', 'c']) {
-    times.push(await timedKey(key));
+    times.push(await timedKey(page, key));
   }
   t.diagnostic(`with 10 MiB pasted, keys painted after ${times.map(({ painted }) => painted.toFixed(0)).join(', ')} ms, ` +
     `their lines shown after ${times.map(({ shown }) => shown.toFixed(0)).join(', ')} ms`);
