@@ -208,6 +208,11 @@ function setUp() {
   const long = new Worker(new URL('./long-worker.js', import.meta.url), { type: 'module' });
   const answers = {};
   long.addEventListener('message', ({ data }) => answers[data.kind](data));
+  long.addEventListener('error', (event) => {
+    const why = `The page's worker for long texts failed: ${event.message ?? 'it could not start'}.`;
+    line.show(null, '', why);
+    textOut.show(null, '', why);
+  });
 
   // Text to line. A held text's digits come from the worker once: those of
   // its bytes up to an even count; the line is then the caption, they, and
