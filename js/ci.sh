@@ -84,7 +84,7 @@ trap 'rm -rf "$scratch"' EXIT
 tarball=$scratch/$(npm pack --silent --pack-destination "$scratch")
 listing=$(tar -tzf "$tarball" | sort | tr '\n' ' ')
 echo "$(basename "$tarball"): $listing"
-expected="package/LICENSE package/README.md package/dist/encrypt.wasm package/dist/index.cjs package/dist/index.d.cts package/dist/index.d.ts package/dist/index.mjs package/package.json "
+expected="package/LICENSE package/README.md package/dist/encrypt.wasm package/dist/index.cjs package/dist/index.d.cts package/dist/index.d.ts package/dist/index.mjs package/dist/slim.cjs package/dist/slim.d.cts package/dist/slim.d.ts package/dist/slim.mjs package/package.json "
 [[ $listing == "$expected" ]] || { echo "the tarball should hold exactly: $expected"; exit 1; }
 mkdir "$scratch/app"
 cp test/consumer/* "$scratch/app/"

@@ -8,7 +8,7 @@ import { extname, join, normalize, sep } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 export const root = fileURLToPath(new URL('../../web/', import.meta.url));
-export const policy = "script-src 'self' 'wasm-unsafe-eval'";
+export const policy = "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'";
 
 const types = {
   '.html': 'text/html; charset=utf-8',
@@ -16,11 +16,13 @@ const types = {
   '.mjs': 'text/javascript; charset=utf-8',
   '.css': 'text/css; charset=utf-8',
   '.png': 'image/png',
+  '.svg': 'image/svg+xml',
   '.wasm': 'application/wasm',
 };
 
 // Resolves to the listening server; `server.address().port` is its port.
-export function serve(port = 0) {
+// The browser test serves the page under other policies too.
+export function serve(port = 0, pagePolicy = policy) {
   const server = createServer(async (request, response) => {
     const path = normalize(decodeURIComponent(new URL(request.url, 'http://localhost').pathname));
     const file = join(root, path.endsWith('/') ? `${path}index.html` : path);
@@ -31,7 +33,7 @@ export function serve(port = 0) {
       const body = await readFile(file);
       response.writeHead(200, {
         'Content-Type': types[extname(file)] ?? 'application/octet-stream',
-        'Content-Security-Policy': policy,
+        'Content-Security-Policy': pagePolicy,
         'Cache-Control': 'no-store',
       });
       response.end(body);

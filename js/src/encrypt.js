@@ -2,7 +2,9 @@
 // by its own C++ compiled to WebAssembly (wasm/exports.cpp).
 //
 // The build (scripts/build.mjs) puts `const wasmBase64 = '...'` before this
-// file and makes an ES module and a CommonJS module of it.
+// file and makes an ES module and a CommonJS module of it; for the slim
+// entry, which leaves the module's bytes to a URL or to the caller,
+// `const wasmBase64 = null`.
 /* global wasmBase64 */
 
 const CAPTION = 'Encrypted data in hexadecimal format: ';
@@ -11,7 +13,11 @@ const CAPTION = 'Encrypted data in hexadecimal format: ';
 // the table of every unit's: a string that exists already, or two joined
 // into a short flat one. Longer ones cost less as one call into the module
 // and one string made from its memory than as a string joined from many
-// (measured with bench/js/speed.mjs: see docs/javascript.md).
+// (measured with bench/js/speed.mjs: see docs/javascript.md). So does the
+// line of a short Uint8Array where Node's latin1Slice makes it straight
+// from the module's memory: there the caption joined to the table's digits
+// gained 0.88 to 1.17 times, short of the 1.2 the table must gain to serve;
+// where TextDecoder makes it, as in browsers, the table gained 1.3 to 1.7.
 const SHORT_BYTES = 4;
 
 const NOT_READY = 'encrypt-wasm is not initialised: call `await init()` (or `initSync()`) first';
@@ -35,7 +41,15 @@ let pending = null; // init()'s promise while it runs
 const encoder = new TextEncoder();
 const captionBytes = encoder.encode(CAPTION);
 
-function wasmBytes() {
+// The inlined module's bytes, for init() or initSync() given no source.
+function inlinedBytes(name) {
+  if (wasmBase64 === null) {
+    throw new TypeError(
+      `encrypt-wasm/slim holds no module: pass ${name}() ` +
+        (name === 'init' ? "encrypt.wasm's URL, a Response of it, its bytes " : "encrypt.wasm's bytes ") +
+        'or a compiled WebAssembly.Module',
+    );
+  }
   if (typeof Buffer === 'function') {
     return Buffer.from(wasmBase64, 'base64');
   }
@@ -90,7 +104,7 @@ function setUp(instance) {
 
 function instantiate(source) {
   if (source === undefined) {
-    source = wasmBytes();
+    source = inlinedBytes('initSync');
   }
   if (source instanceof WebAssembly.Module) {
     return new WebAssembly.Instance(source, {});
@@ -101,11 +115,46 @@ function instantiate(source) {
   throw new TypeError("initSync() takes a WebAssembly.Module, the module's bytes or nothing");
 }
 
+// The compiled module from any source init() takes: a URL (a string or a
+// URL) is fetched, and a Response served as application/wasm is compiled
+// as it arrives.
+async function compiled(source) {
+  if (source === undefined) {
+    source = inlinedBytes('init');
+  }
+  if (typeof source === 'string' || (typeof URL === 'function' && source instanceof URL)) {
+    source = fetch(source);
+  }
+  if (source !== null && typeof source === 'object' && typeof source.then === 'function') {
+    source = await source;
+  }
+  if (source instanceof WebAssembly.Module) {
+    return source;
+  }
+  if (source instanceof ArrayBuffer || ArrayBuffer.isView(source)) {
+    return WebAssembly.compile(source);
+  }
+  if (typeof Response === 'function' && source instanceof Response) {
+    if (!source.ok) {
+      throw new Error(`init() could not fetch encrypt.wasm: ${source.status} ${source.statusText} from ${source.url}`);
+    }
+    const type = source.headers.get('Content-Type') ?? '';
+    if (typeof WebAssembly.compileStreaming === 'function' && /^application\/wasm\s*(;|$)/i.test(type)) {
+      return WebAssembly.compileStreaming(source);
+    }
+    return WebAssembly.compile(await source.arrayBuffer());
+  }
+  throw new TypeError(
+    "init() takes a WebAssembly.Module, the module's bytes, its URL, a Response (or a promise of one) or nothing",
+  );
+}
+
 /**
  * Makes the package ready, compiling its WebAssembly asynchronously, and
  * resolves to the module's instance; a second call does nothing more.
- * `source` is optional: a WebAssembly.Module or the bytes of encrypt.wasm,
- * for where compiling the inlined bytes is not allowed.
+ * `source` is optional in the full entry: a WebAssembly.Module, the bytes of
+ * encrypt.wasm, its URL or a Response, for where the inlined bytes are not
+ * wanted; the slim entry needs one.
  */
 function init(source) {
   if (core !== null) {
@@ -113,13 +162,7 @@ function init(source) {
   }
   if (pending === null) {
     pending = (async () => {
-      let module = source;
-      if (module === undefined || module instanceof ArrayBuffer || ArrayBuffer.isView(module)) {
-        module = await WebAssembly.compile(module === undefined ? wasmBytes() : module);
-      } else if (!(module instanceof WebAssembly.Module)) {
-        throw new TypeError("init() takes a WebAssembly.Module, the module's bytes or nothing");
-      }
-      const instance = await WebAssembly.instantiate(module, {});
+      const instance = await WebAssembly.instantiate(await compiled(source), {});
       if (core === null) {
         setUp(instance);
       }
@@ -172,7 +215,12 @@ function eachPiece(input, step) {
     let size;
     if (typeof input === 'string') {
       const room = kept === 0 ? pieceRoom : pieceRoom.subarray(kept);
-      const { read, written } = encoder.encodeInto(at === 0 ? input : input.substring(at), room);
+      // No more of the string than can fit: Chromium's encodeInto() converts
+      // all of the string it is given, which made a long one's pieces cost
+      // its whole length each. Every UTF-16 unit takes a byte at least, a
+      // lone surrogate three, so one cut off at the end never fits either.
+      const end = Math.min(length, at + room.length);
+      const { read, written } = encoder.encodeInto(at === 0 && end === length ? input : input.substring(at, end), room);
       at += read;
       size = kept + written;
     } else {
@@ -303,7 +351,7 @@ function digitsOf(input, prefix, name) {
   let length;
   if (isUint8Array(input)) {
     length = input.length;
-    if (length <= SHORT_BYTES) {
+    if (length <= SHORT_BYTES && (prefix.length === 0 || latin1View === null)) {
       return (prefix.length === 0 ? '' : CAPTION) + tableDigits(input, length);
     }
     if (length > pieceSize) {
@@ -425,7 +473,6 @@ function decrypt(line) {
   if (core === null) {
     throw new Error(NOT_READY);
   }
-  let length = line.length;
   let at;
   if (typeof line === 'string') {
     at = (i) => line.charCodeAt(i);
@@ -434,6 +481,7 @@ function decrypt(line) {
   } else {
     throw new TypeError(`decrypt() takes a string or a Uint8Array, not ${typeName(line)}`);
   }
+  let length = line.length;
   if (length > 0 && at(length - 1) === 0x0a) {
     length -= length > 1 && at(length - 2) === 0x0d ? 2 : 1;
     line = typeof line === 'string' ? line.substring(0, length) : line.subarray(0, length);

@@ -10,16 +10,23 @@
 export type Input = Uint8Array | string;
 
 /** "Encrypted data in hexadecimal format: ", which opens every result line. */
-export declare const CAPTION: string;
+export declare const CAPTION: 'Encrypted data in hexadecimal format: ';
+
+/**
+ * Where init() takes the WebAssembly module from: compiled, its bytes, its
+ * URL (fetched), or a Response (or a promise of one, such as fetch()'s).
+ */
+export type InitSource = WebAssembly.Module | BufferSource | URL | string | Response | PromiseLike<Response>;
 
 /**
  * Makes the package ready by compiling its WebAssembly, inlined in this file,
  * asynchronously, and resolves to the module's instance (whose memory has a
- * fixed size). Pass a compiled WebAssembly.Module (or the bytes of
- * `encrypt-wasm/encrypt.wasm`) where compiling the inlined bytes is not
- * allowed. Calling it again, or after initSync(), does nothing more.
+ * fixed size). Pass a compiled WebAssembly.Module, the bytes of
+ * `encrypt-wasm/encrypt.wasm`, its URL or a Response where the inlined
+ * bytes are not wanted. Calling it again, or after initSync(), does nothing
+ * more.
  */
-export declare function init(source?: WebAssembly.Module | BufferSource): Promise<WebAssembly.Instance>;
+export declare function init(source?: InitSource): Promise<WebAssembly.Instance>;
 
 /** As init(), at once. */
 export declare function initSync(source?: WebAssembly.Module | BufferSource): WebAssembly.Instance;

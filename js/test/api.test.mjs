@@ -133,10 +133,12 @@ test('decrypt reads a line of many pieces back to its text', () => {
 });
 
 test('a wrong type is a TypeError that names what was given', () => {
-  const wrong = [42, null, undefined, [1, 2], {}, new ArrayBuffer(4), new Uint16Array(2), new DataView(new ArrayBuffer(2))];
+  const wrong = [42, null, undefined, true, 1n, Symbol('s'), [1, 2], {}, Object.create(null), () => 'abc',
+    new ArrayBuffer(4), new Uint16Array(2), new DataView(new ArrayBuffer(2))];
   for (const value of wrong) {
+    // The package's own message, never the engine's about a property it read.
     for (const [name, call] of Object.entries({ hex, resultLine, words, decrypt })) {
-      assert.throws(() => call(value), TypeError, `${name}(${String(value)})`);
+      assert.throws(() => call(value), { name: 'TypeError', message: new RegExp(`^${name}\\(\\) takes `) }, `${name}(${typeof value})`);
     }
     assert.throws(() => encryption(value), /encryption\(\) takes a Uint32Array/);
   }
