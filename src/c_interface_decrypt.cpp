@@ -15,12 +15,7 @@ std::size_t encrypt_decrypt_capacity(std::size_t length) {
 
 std::ptrdiff_t encrypt_decrypt(char* out, const char* line, std::size_t length,
                                std::uint32_t* texts) {
-    if (length > 0 && line[length - 1] == '\n') {
-        --length;
-        if (length > 0 && line[length - 1] == '\r') {
-            --length;
-        }
-    }
+    length = encrypt::detail::without_line_end(line, length);
     char* end = out;
     encrypt::detail::line_decrypter decrypter(
         [](void* context, const unsigned char* text, std::size_t size) {

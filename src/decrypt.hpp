@@ -44,6 +44,18 @@ std::size_t find_long_words_avx512(const unsigned char* digits, std::size_t coun
 bool has_avx512_long_words() noexcept;
 #endif
 
+// The length of a line without its one line end, a line feed or CR LF:
+// what encrypt_decrypt() reads of a line, the same in every binding.
+inline std::size_t without_line_end(const char* line, std::size_t length) noexcept {
+    if (length > 0 && line[length - 1] == '\n') {
+        --length;
+        if (length > 0 && line[length - 1] == '\r') {
+            --length;
+        }
+    }
+    return length;
+}
+
 // Reads one line after another, each in as many pieces as it comes in, and
 // hands on its text as soon as every split still possible agrees on it, so
 // that a line of any length takes memory only for what stays undecided.
