@@ -15,18 +15,19 @@ if (imports.length !== 0) {
 }
 
 const source = readFileSync(join(here, 'src/encrypt.js'), 'utf8');
-const exportLine = /^export \{ ([\w, ]+) \};\n$/m;
-const names = source.match(exportLine);
-if (names === null) {
-  throw new Error('src/encrypt.js ends without its one export line');
+const exportLine = /^export \{([\w,\s]+)\};\n$/m;
+const found = source.match(exportLine);
+if (found === null) {
+  throw new Error('src/encrypt.js ends without its one export statement');
 }
+const names = found[1].split(',').map((name) => name.trim()).filter(Boolean).join(', ');
 const { version } = JSON.parse(readFileSync(join(here, 'package.json'), 'utf8'));
 const banner = `// encrypt-wasm ${version}, built from src/encrypt.js and encrypt.wasm (MIT).\n`;
 const slimBanner = `// encrypt-wasm/slim ${version}, built from src/encrypt.js (MIT); the module is encrypt.wasm, passed to init().\n`;
 const inlined = `const wasmBase64 = '${wasm.toString('base64')}';\n\n`;
 const none = 'const wasmBase64 = null;\n\n';
 const esm = (head, bytes) => head + bytes + source;
-const cjs = (head, bytes) => `${head}'use strict';\n${bytes}${source.replace(exportLine, `module.exports = { ${names[1]} };\n`)}`;
+const cjs = (head, bytes) => `${head}'use strict';\n${bytes}${source.replace(exportLine, `module.exports = { ${names} };\n`)}`;
 
 const dist = join(here, 'dist');
 mkdirSync(dist, { recursive: true });

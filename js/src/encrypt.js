@@ -1,5 +1,6 @@
-// encrypt-wasm: the encrypt library's transform, digits and way back, run
-// by its own C++ compiled to WebAssembly (wasm/exports.cpp).
+// encrypt-wasm: the encrypt library's transform, digits and decrypting, and
+// its streams of texts and lines, run by its own C++ compiled to
+// WebAssembly (wasm/exports.cpp).
 //
 // The build (scripts/build.mjs) puts `const wasmBase64 = '...'` before this
 // file and makes an ES module and a CommonJS module of it; for the slim
@@ -203,38 +204,41 @@ function wrongInput(name, value) {
   return new TypeError(`${name}() takes a Uint8Array or a string, not ${typeName(value)}`);
 }
 
-// Loads the input into the piece area one piece after another: a string as
-// its UTF-8 bytes, a Uint8Array as it is. `step(size, last)` takes the
-// `size` bytes there and returns how many of its last bytes it wants again
-// at the start of the next piece.
+// The flags of a piece for the module: the first of an input, the last.
+// The module keeps what a piece leaves undone for the next.
+const FIRST = 1;
+const LAST = 2;
+const ONLY = FIRST | LAST;
+
+// Loads the input into the piece area one piece after another, each as
+// full as it goes: a string as its UTF-8 bytes, a Uint8Array as it is.
+// `step(size, flags)` takes the `size` bytes there.
 function eachPiece(input, step) {
-  let kept = 0;
   let at = 0;
+  let flags = FIRST;
   const length = input.length;
   for (;;) {
     let size;
     if (typeof input === 'string') {
-      const room = kept === 0 ? pieceRoom : pieceRoom.subarray(kept);
       // No more of the string than can fit: Chromium's encodeInto() converts
       // all of the string it is given, which made a long one's pieces cost
       // its whole length each. Every UTF-16 unit takes a byte at least, a
       // lone surrogate three, so one cut off at the end never fits either.
-      const end = Math.min(length, at + room.length);
-      const { read, written } = encoder.encodeInto(at === 0 && end === length ? input : input.substring(at, end), room);
+      const end = Math.min(length, at + pieceSize);
+      const { read, written } = encoder.encodeInto(at === 0 && end === length ? input : input.substring(at, end), pieceRoom);
       at += read;
-      size = kept + written;
+      size = written;
     } else {
-      const take = Math.min(pieceSize - kept, length - at);
-      heap.set(take === length ? input : input.subarray(at, at + take), pieceArea + kept);
-      at += take;
-      size = kept + take;
+      size = Math.min(pieceSize, length - at);
+      heap.set(size === length ? input : input.subarray(at, at + size), pieceArea);
+      at += size;
     }
-    const last = at >= length;
-    kept = step(size, last);
-    if (last) {
+    if (at >= length) {
+      step(size, flags | LAST);
       return;
     }
-    heap.copyWithin(pieceArea, pieceArea + size - kept, pieceArea + size);
+    step(size, flags);
+    flags = 0;
   }
 }
 
@@ -318,15 +322,14 @@ function piecesDigits(input, prefix) {
   let line = null;
   let room = null;
   let used = 0;
-  eachPiece(input, (size, last) => {
-    if (room === null && last) {
+  eachPiece(input, (size, flags) => {
+    if (flags === ONLY) {
       // All of it in one piece: the line straight from the module.
       heap.set(prefix, resultArea);
-      line = madeString(heap, resultArea, resultArea + at + core.hex_piece(size, at));
-      return 0;
+      line = madeString(heap, resultArea, resultArea + at + core.hex_piece(size, at, ONLY));
+      return;
     }
-    const odd = last ? 0 : size & 1; // a unit's two bytes stay together
-    const count = core.hex_piece(size - odd, 0);
+    const count = core.hex_piece(size, 0, flags);
     if (room === null) {
       // Eight digits for every two bytes; as many for a string's ASCII.
       room = gatheringRoom(at + 4 * input.length + 8);
@@ -338,7 +341,6 @@ function piecesDigits(input, prefix) {
     }
     room.set(heap.subarray(resultArea, resultArea + count), used);
     used += count;
-    return odd;
   });
   return line !== null ? line : madeString(room, 0, used);
 }
@@ -374,7 +376,7 @@ function digitsOf(input, prefix, name) {
     throw wrongInput(name, input);
   }
   heap.set(prefix, resultArea);
-  return heapString(resultArea, resultArea + prefix.length + core.hex_piece(length, prefix.length));
+  return heapString(resultArea, resultArea + prefix.length + core.hex_piece(length, prefix.length, ONLY));
 }
 
 const noPrefix = new Uint8Array(0);
@@ -389,7 +391,7 @@ function hex(input) {
     }
     if (length <= pieceSize) {
       heap.set(input, pieceArea);
-      const end = resultArea + core.hex_piece(length, 0);
+      const end = resultArea + core.hex_piece(length, 0, ONLY);
       return latin1View !== null ? latin1View.latin1Slice(resultArea, end) : heapString(resultArea, end);
     }
   }
@@ -414,9 +416,8 @@ function words(input) {
   const all = bytes ? new Uint32Array((input.length + 1) >>> 1) : null;
   const chunks = [];
   let count = 0;
-  eachPiece(input, (size, last) => {
-    const odd = last ? 0 : size & 1; // a unit's two bytes stay together
-    const made = core.words_piece(size - odd);
+  eachPiece(input, (size, flags) => {
+    const made = core.words_piece(size, flags);
     const piece = words32.subarray(resultArea >>> 2, (resultArea >>> 2) + made);
     if (bytes) {
       all.set(piece, count);
@@ -424,7 +425,6 @@ function words(input) {
       chunks.push(piece.slice());
     }
     count += made;
-    return odd;
   });
   if (bytes || chunks.length === 1) {
     return bytes ? all : chunks[0];
@@ -460,73 +460,386 @@ function encryption(words) {
   return words;
 }
 
-// What the module's decrypt_finish() says.
-const DECRYPT_TEXT = 0;
-const DECRYPT_AMBIGUOUS = 2;
-const DECRYPT_NO_MEMORY = 3;
+// The library's codes (<encrypt/decrypt.h>, <encrypt/lines.h>) that this
+// file acts on; every other failure's code only picks its message.
+const NO_MEMORY = -3;
+const STOPPED = -6;
+const LINES_END = 1;
+const LINES_NUL = 1;
+const LINES_CRLF = 2;
+
+function ready() {
+  if (core === null) {
+    throw new Error(NOT_READY);
+  }
+}
+
+// The zero-terminated message at `address` in the module's memory.
+function messageAt(address) {
+  return heapString(address, heap.indexOf(0, address));
+}
+
+// The error for a code of the library's that stands for no text: an Error
+// for memory running short, which is no fault of the line, and a
+// RangeError for a line without one text.
+function failure(code, message) {
+  if (code === NO_MEMORY) {
+    const error = new Error(message);
+    error.code = 'ENCRYPT_NO_MEMORY';
+    return error;
+  }
+  return new RangeError(message);
+}
+
+// Bytes the module made, joined into one array.
+function joined(chunks, total) {
+  if (chunks.length === 1) {
+    return chunks[0];
+  }
+  const all = new Uint8Array(total);
+  let at = 0;
+  for (const chunk of chunks) {
+    all.set(chunk, at);
+    at += chunk.length;
+  }
+  return all;
+}
+
+// The module's output as it is made, each a copy, and all of it joined:
+// `run(take)` calls `take(size)` for the `size` bytes it left at the start
+// of the result area.
+function gathered(run) {
+  const chunks = [];
+  let total = 0;
+  run((size) => {
+    if (size > 0) {
+      chunks.push(heap.slice(resultArea, resultArea + size));
+      total += size;
+    }
+  });
+  return joined(chunks, total);
+}
 
 /**
  * The text whose result line `line` is (a string, or its bytes), with or
  * without the caption and a line end (LF or CR LF), as a Uint8Array.
  */
 function decrypt(line) {
-  if (core === null) {
-    throw new Error(NOT_READY);
-  }
-  let at;
-  if (typeof line === 'string') {
-    at = (i) => line.charCodeAt(i);
-  } else if (isUint8Array(line)) {
-    at = (i) => line[i];
-  } else {
+  ready();
+  if (typeof line !== 'string' && !isUint8Array(line)) {
     throw new TypeError(`decrypt() takes a string or a Uint8Array, not ${typeName(line)}`);
   }
-  let length = line.length;
-  if (length > 0 && at(length - 1) === 0x0a) {
-    length -= length > 1 && at(length - 2) === 0x0d ? 2 : 1;
-    line = typeof line === 'string' ? line.substring(0, length) : line.subarray(0, length);
-  }
-  const chunks = [];
-  let outcome = DECRYPT_TEXT;
-  const takeText = () => {
-    const size = core.decrypt_take();
-    if (size > 0) {
-      chunks.push(heap.slice(resultArea, resultArea + size));
-    }
-  };
-  core.decrypt_begin();
-  eachPiece(line, (size, last) => {
-    if (last) {
-      outcome = core.decrypt_finish(size);
-      takeText();
-      return 0;
-    }
-    const used = core.decrypt_feed(size);
-    takeText();
-    return size - used;
-  });
-  if (outcome === DECRYPT_AMBIGUOUS) {
-    const texts = core.decrypt_texts();
-    throw new RangeError(texts < 1000 ? `${texts} texts give this line` : 'more than 999 texts give this line');
-  }
-  if (outcome === DECRYPT_NO_MEMORY) {
-    throw new RangeError(
-      "memory exhausted: the texts this line may have differ over more than the module's fixed memory holds",
-    );
-  }
-  if (outcome !== DECRYPT_TEXT) {
-    throw new RangeError('not a result line');
-  }
-  if (chunks.length === 1) {
-    return chunks[0];
-  }
-  const text = new Uint8Array(chunks.reduce((sum, chunk) => sum + chunk.length, 0));
-  let offset = 0;
-  for (const chunk of chunks) {
-    text.set(chunk, offset);
-    offset += chunk.length;
+  let code = 0;
+  const text = gathered((take) =>
+    eachPiece(line, (size, flags) => {
+      code = core.decrypt_piece(size, flags);
+      take(core.decrypt_take());
+    }),
+  );
+  if (code !== 0) {
+    throw failure(code, messageAt(core.reason(code)));
   }
   return text;
 }
 
-export { CAPTION, decrypt, encryption, hex, init, initSync, resultLine, words };
+// --- streams of texts and lines ---------------------------------------------
+
+function optionsObject(name, options) {
+  if (options === undefined) {
+    return {};
+  }
+  if (options === null || typeof options !== 'object') {
+    throw new TypeError(`${name} takes its options as an object, not ${typeName(options)}`);
+  }
+  return options;
+}
+
+// The library's options for a separator and, for texts, the CR LF rule.
+function lineFlags(name, { separator = '\n', crlf = false }) {
+  if (separator !== '\n' && separator !== '\0') {
+    throw new TypeError(`${name}: separator must be '\\n' or '\\0', not ${typeof separator === 'string' ? JSON.stringify(separator) : typeName(separator)}`);
+  }
+  if (typeof crlf !== 'boolean') {
+    throw new TypeError(`${name}: crlf must be true or false, not ${typeName(crlf)}`);
+  }
+  return (separator === '\0' ? LINES_NUL : 0) | (crlf ? LINES_CRLF : 0);
+}
+
+function encoderOptions(name, options) {
+  const given = optionsObject(name, options);
+  return { name, decoding: false, flags: lineFlags(name, given), skip: false };
+}
+
+function decoderOptions(name, options) {
+  const given = optionsObject(name, options);
+  const { errors = 'strict', failures } = given;
+  if (errors !== 'strict' && errors !== 'skip') {
+    throw new TypeError(`${name}: errors must be 'strict' or 'skip', not ${typeof errors === 'string' ? JSON.stringify(errors) : typeName(errors)}`);
+  }
+  if (failures !== undefined && !Array.isArray(failures)) {
+    throw new TypeError(`${name}: failures must be an array, not ${typeName(failures)}`);
+  }
+  return { name, decoding: true, flags: lineFlags(name, { separator: given.separator }), skip: errors === 'skip', failures };
+}
+
+function checkChunk(name, chunk) {
+  if (typeof chunk !== 'string' && !isUint8Array(chunk)) {
+    throw new TypeError(`${name} takes a Uint8Array or a string, not ${typeName(chunk)}`);
+  }
+}
+
+// The module's stream objects that a LineEncoder, LineDecoder or stream
+// dropped in the middle of its stream still holds.
+const dropped =
+  typeof FinalizationRegistry === 'function'
+    ? new FinalizationRegistry(({ decoding, handle }) => (decoding ? core.line_decoder_free(handle) : core.line_encoder_free(handle)))
+    : null;
+
+// One stream of the library's, the module's object made when it starts and
+// released at its end, or where a failed line ends it.
+class LineStream {
+  constructor({ name, decoding, flags, skip }, failures) {
+    this.name = name;
+    this.decoding = decoding;
+    this.flags = flags;
+    this.skip = skip;
+    this.failures = failures;
+    this.handle = 0;
+  }
+
+  open() {
+    if (this.handle === 0) {
+      this.handle = this.decoding ? core.line_decoder_new(this.flags) : core.line_encoder_new(this.flags);
+      if (this.handle === 0) {
+        throw failure(NO_MEMORY, messageAt(core.reason(NO_MEMORY)));
+      }
+      dropped?.register(this, { decoding: this.decoding, handle: this.handle }, this);
+    }
+    return this.handle;
+  }
+
+  close() {
+    if (this.handle !== 0) {
+      dropped?.unregister(this);
+      if (this.decoding) {
+        core.line_decoder_free(this.handle);
+      } else {
+        core.line_encoder_free(this.handle);
+      }
+      this.handle = 0;
+    }
+  }
+
+  // One call of the module's stream, its output handed to `take`; a failed
+  // line listed, or thrown. Returns what the call returned.
+  run(finish, take) {
+    const status = this.decoding ? core.line_decoder_run(this.handle, finish) : core.line_encoder_run(this.handle, finish);
+    take(core.lines_output());
+    if (status < 0) {
+      const line = core.line_decoder_failed_line(this.handle);
+      const reason = messageAt(core.line_decoder_failure(this.handle));
+      // Memory running short, and a stop, end the stream even with 'skip'.
+      if (!this.skip || status === STOPPED || status === NO_MEMORY) {
+        this.close();
+        throw failure(status, `line ${line}: ${reason}`);
+      }
+      this.failures.push({ line, reason });
+    }
+    return status;
+  }
+
+  // The next bytes of the stream, cut anywhere, and all the output they
+  // make: calls go on while output fills the result area.
+  update(input, take) {
+    this.open();
+    eachPiece(input, (size) => {
+      core.lines_input(size);
+      do {
+        this.run(0, take);
+      } while (core.lines_input_left() > 0 || core.lines_output() === resultSize);
+    });
+  }
+
+  // The end of the stream: the rest of its output.
+  finish(take) {
+    if (this.handle !== 0) {
+      while (this.run(1, take) !== LINES_END) {
+        // more output, or a failed line listed
+      }
+      this.close();
+    }
+  }
+}
+
+/**
+ * The result line of every text of `texts` (a Uint8Array, or a string as its
+ * UTF-8 bytes), each ended by a line feed: what encrypt-lines writes for
+ * it. Texts end at the separator, '\n' or '\0' (the last needs none); with
+ * `crlf`, a carriage return before a line feed ends a text too.
+ */
+function encryptLines(texts, options) {
+  ready();
+  checkChunk('encryptLines()', texts);
+  const stream = new LineStream(encoderOptions('encryptLines()', options));
+  const bytes = typeof texts === 'string' ? encoder.encode(texts) : texts;
+  // Room for every line, found by the library: one array, written once.
+  let capacity = 0;
+  eachPiece(bytes, (size) => {
+    capacity += core.lines_capacity(size, stream.flags);
+  });
+  const lines = new Uint8Array(capacity);
+  let used = 0;
+  const take = (size) => {
+    lines.set(heap.subarray(resultArea, resultArea + size), used);
+    used += size;
+  };
+  try {
+    stream.update(bytes, take);
+    stream.finish(take);
+  } finally {
+    stream.close();
+  }
+  // A view of the lines: its buffer's few bytes more, never written, cost
+  // no memory, where a copy of the exact size would cost as much again.
+  return used === capacity ? lines : lines.subarray(0, used);
+}
+
+/**
+ * The text of every result line of `lines` (a Uint8Array, or a string as
+ * its bytes), each followed by the separator, '\n' or '\0': what
+ * encrypt-lines -d writes for it. A line without one text throws a
+ * RangeError, "line N: reason"; with `errors: 'skip'` it is left out and
+ * `{ line, reason }` goes into the array `failures`, if one is given. A line
+ * that fails after part of its text went out throws in either mode, as
+ * nothing may follow it.
+ */
+function decryptLines(lines, options) {
+  ready();
+  checkChunk('decryptLines()', lines);
+  const given = decoderOptions('decryptLines()', options);
+  const stream = new LineStream(given, given.failures ?? []);
+  try {
+    return gathered((take) => {
+      stream.update(lines, take);
+      stream.finish(take);
+    });
+  } finally {
+    stream.close();
+  }
+}
+
+// What LineEncoder and LineDecoder share: their stream, a chunk at a time.
+class LineCoder {
+  /** Takes the next bytes, cut anywhere, and returns the output ready so far. */
+  update(chunk) {
+    const stream = streams.get(this);
+    checkChunk(`${stream.name}.update()`, chunk);
+    return gathered((take) => stream.update(chunk, take));
+  }
+
+  /** Ends the input and returns the rest of the output; then ready for new input. */
+  finish() {
+    const stream = streams.get(this);
+    return gathered((take) => stream.finish(take));
+  }
+}
+
+/** Texts in, their result lines out, a chunk at a time: encryptLines() in steps. */
+class LineEncoder extends LineCoder {
+  constructor(options) {
+    ready();
+    super();
+    streams.set(this, new LineStream(encoderOptions('LineEncoder', options)));
+  }
+}
+
+/**
+ * Result lines in, their texts out, a chunk at a time: decryptLines() in
+ * steps. With `errors: 'skip'`, `failures` lists the lines left out.
+ */
+class LineDecoder extends LineCoder {
+  constructor(options) {
+    ready();
+    super();
+    const stream = new LineStream(decoderOptions('LineDecoder', options), []);
+    streams.set(this, stream);
+    Object.defineProperty(this, 'failures', { value: stream.failures, enumerable: true });
+  }
+}
+
+// Each LineEncoder's and LineDecoder's stream.
+const streams = new WeakMap();
+
+// Where TransformStream is missing (Firefox before 102), the package still
+// loads; the streams say what they need.
+const Transform =
+  typeof TransformStream === 'function'
+    ? TransformStream
+    : class {
+        constructor() {
+          throw new TypeError('EncryptLinesStream and DecryptLinesStream need TransformStream, which this JavaScript runtime lacks');
+        }
+      };
+
+// A TransformStream over a LineStream: each result area's worth of output
+// is one chunk.
+function transformer(stream) {
+  const put = (controller) => (size) => {
+    if (size > 0) {
+      controller.enqueue(heap.slice(resultArea, resultArea + size));
+    }
+  };
+  return {
+    transform(chunk, controller) {
+      checkChunk(stream.name, chunk);
+      stream.update(chunk, put(controller));
+    },
+    flush(controller) {
+      stream.finish(put(controller));
+    },
+  };
+}
+
+/**
+ * A TransformStream of texts to their result lines, as encryptLines():
+ * `file.stream().pipeThrough(new EncryptLinesStream())`.
+ */
+class EncryptLinesStream extends Transform {
+  constructor(options) {
+    ready();
+    super(transformer(new LineStream(encoderOptions('EncryptLinesStream', options))));
+  }
+}
+
+/**
+ * A TransformStream of result lines to their texts, as decryptLines(): a
+ * line without one text errors the stream with a RangeError, "line N:
+ * reason"; with `errors: 'skip'` it is left out and listed in `failures`.
+ * A line that fails after part of its text went out errors it in either
+ * mode.
+ */
+class DecryptLinesStream extends Transform {
+  constructor(options) {
+    ready();
+    const stream = new LineStream(decoderOptions('DecryptLinesStream', options), []);
+    super(transformer(stream));
+    Object.defineProperty(this, 'failures', { value: stream.failures, enumerable: true });
+  }
+}
+
+export {
+  CAPTION,
+  DecryptLinesStream,
+  EncryptLinesStream,
+  LineDecoder,
+  LineEncoder,
+  decrypt,
+  decryptLines,
+  encryptLines,
+  encryption,
+  hex,
+  init,
+  initSync,
+  resultLine,
+  words,
+};

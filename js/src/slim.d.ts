@@ -3,8 +3,11 @@
  * bundlers and pages that serve `encrypt-wasm/encrypt.wasm` as a file of its
  * own. Everything but init() and initSync() is the full entry's.
  */
-export { CAPTION, decrypt, encryption, hex, resultLine, words } from './index.js';
-export type { Input, InitSource } from './index.js';
+export {
+  CAPTION, DecryptLinesStream, EncryptLinesStream, LineDecoder, LineEncoder, decrypt, decryptLines, encryptLines,
+  encryption, hex, resultLine, words,
+} from './index.js';
+export type { DecryptLinesOptions, EncryptLinesOptions, Input, InitSource, LineFailure } from './index.js';
 import type { InitSource } from './index.js';
 
 /**

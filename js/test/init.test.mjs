@@ -6,13 +6,17 @@ import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
-import { decrypt, encryption, hex, init, initSync, resultLine, words } from '../dist/index.mjs';
+import {
+  DecryptLinesStream, EncryptLinesStream, LineDecoder, LineEncoder, decrypt, decryptLines, encryptLines, encryption,
+  hex, init, initSync, resultLine, words,
+} from '../dist/index.mjs';
 
 const wasm = readFileSync(new URL('../dist/encrypt.wasm', import.meta.url));
 
 test('every call before initialisation throws an Error that says to initialise first', () => {
   const calls = [() => hex('abc'), () => hex(Uint8Array.of(1)), () => resultLine(''), () => words('a'),
-    () => encryption(new Uint32Array(1)), () => decrypt('32c8')];
+    () => encryption(new Uint32Array(1)), () => decrypt('32c8'), () => encryptLines('a'), () => decryptLines('32c8'),
+    () => new LineEncoder(), () => new LineDecoder(), () => new EncryptLinesStream(), () => new DecryptLinesStream()];
   for (const call of calls) {
     assert.throws(call, { name: 'Error', message: /not initialised: call `await init\(\)` \(or `initSync\(\)`\) first/ });
   }
@@ -39,8 +43,11 @@ test('an already compiled module initialises it at once; later calls keep that i
   assert.equal(initSync(wasm), instance);
   assert.equal(await init(), instance);
   assert.deepEqual(Object.keys(instance.exports).filter((name) => !/^(_|stack)/.test(name)).sort(), [
-    'decrypt_begin', 'decrypt_feed', 'decrypt_finish', 'decrypt_take', 'decrypt_texts', 'hex_piece', 'memory',
-    'piece_area', 'piece_size', 'result_area', 'result_size', 'transform_words', 'unit_digits', 'words_piece',
+    'decrypt_piece', 'decrypt_take', 'hex_piece', 'line_decoder_failed_line', 'line_decoder_failure',
+    'line_decoder_free', 'line_decoder_new', 'line_decoder_run', 'line_encoder_free', 'line_encoder_new',
+    'line_encoder_run', 'lines_capacity', 'lines_input', 'lines_input_left', 'lines_output', 'memory',
+    'piece_area', 'piece_size', 'reason', 'result_area', 'result_size', 'transform_words', 'unit_digits',
+    'words_piece',
   ]);
 });
 

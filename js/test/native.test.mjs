@@ -9,7 +9,7 @@ import { existsSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { test } from 'node:test';
 
-import { CAPTION, decrypt, encryption, hex, init, resultLine, words } from '../dist/index.mjs';
+import { CAPTION, decrypt, decryptLines, encryptLines, encryption, hex, init, resultLine, words } from '../dist/index.mjs';
 
 const program =
   process.env.ENCRYPT_LINES ?? fileURLToPath(new URL('../../build/release/encrypt-lines', import.meta.url));
@@ -186,4 +186,31 @@ test('decrypt gives what encrypt-lines -d gives, text or reason, line by line', 
     }
   });
   assert.equal(next, native.lines.length);
+});
+
+test('encryptLines and decryptLines give what encrypt-lines gives, both ways, failures and all', { skip: missing }, () => {
+  reseed();
+  for (const zero of [false, true]) {
+    const separator = zero ? 0 : 0x0a;
+    const args = zero ? ['-z'] : [];
+    // Random texts (one past the module's pieces), each ended by the
+    // separator but the last.
+    const texts = Buffer.concat(randomTexts(1500, separator).flatMap((text) => [text, Uint8Array.of(separator)])).subarray(0, -1);
+    const lines = spawnSync(program, args, { input: texts, maxBuffer: 1 << 30 }).stdout;
+    assert.ok(Buffer.from(encryptLines(texts, { separator: zero ? '\0' : '\n' })).equals(lines), `encryptLines (seed ${seed})`);
+    // Every seventh line spoiled, with CR LF ends here and there; the last
+    // without its line feed.
+    const spoiled = lines.toString('latin1').split('\n').slice(0, -1).map((line, i) =>
+      i % 7 === 3 ? line.slice(0, -1 - random(3)) : i % 5 === 0 ? `${line}\r` : line).join('\n');
+    const native = spawnSync(program, ['-d', ...args], { input: Buffer.from(spoiled, 'latin1'), maxBuffer: 1 << 30 });
+    const failures = [];
+    const back = decryptLines(Buffer.from(spoiled, 'latin1'), { separator: zero ? '\0' : '\n', errors: 'skip', failures });
+    assert.ok(Buffer.from(back).equals(native.stdout), `decryptLines (seed ${seed})`);
+    const reported = native.stderr.toString().split('\n').filter(Boolean).map((message) => {
+      const [, line, reason] = message.match(/^encrypt-lines: -:(\d+): (.*)$/);
+      return { line: Number(line), reason };
+    });
+    assert.ok(reported.length > 100);
+    assert.deepEqual(failures, reported);
+  }
 });

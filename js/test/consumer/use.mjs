@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 
-import { CAPTION, decrypt, hex, init, initSync, resultLine, words } from 'encrypt-wasm';
+import { CAPTION, decrypt, decryptLines, encryptLines, hex, init, initSync, resultLine, words } from 'encrypt-wasm';
 import * as slim from 'encrypt-wasm/slim';
 
 assert.throws(() => hex('abc'), /not initialised/);
@@ -13,6 +13,7 @@ assert.equal(initSync(new WebAssembly.Module(wasm)), await init());
 assert.equal(resultLine('abc'), `${CAPTION}25da76d832c8`);
 assert.deepEqual(words(new Uint8Array([0x61, 0x62, 0x63])), Uint32Array.of(0x25da76d8, 0x32c8));
 assert.equal(new TextDecoder().decode(decrypt(`${CAPTION}25da76d832c8\n`)), 'abc');
+assert.equal(new TextDecoder().decode(decryptLines(encryptLines('abc\nc'))), 'abc\nc\n');
 // Node's fetch() reads no file: URL; a server's would be fetched the same way.
 const wasmUrl = `data:application/wasm;base64,${wasm.toString('base64')}`;
 await slim.init(new URL(wasmUrl));
