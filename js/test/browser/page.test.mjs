@@ -3,11 +3,12 @@
 // 'self' 'wasm-unsafe-eval'), 360 pixels wide: a typed text's line, that
 // line back to its text, a line without one, the copy buttons by keyboard,
 // a file each way through the worker (chosen, and dropped outside the file
-// box), read from the download, 10 MiB pasted and typed after, the names in
-// the accessibility tree and axe-core's check; then the message where the
-// module cannot start (script-src 'self' alone, and file://). Saves a
-// screenshot (SCREENSHOT, by default docs/images/web-page.png). CHROMIUM
-// names the browser (/usr/bin/chromium).
+// box; the lines' last without its line feed), read from the download,
+// 10 MiB pasted and typed after, the names in the accessibility tree and
+// axe-core's check; then the message where the module cannot start
+// (script-src 'self' alone, and file://). Saves a screenshot (SCREENSHOT,
+// by default docs/images/web-page.png). CHROMIUM names the browser
+// (/usr/bin/chromium).
 import assert from 'node:assert/strict';
 import { createHash } from 'node:crypto';
 import { existsSync, readFileSync } from 'node:fs';
@@ -186,10 +187,11 @@ test('a file gives the line of every text, and those lines give the texts back',
   assert.equal(lines.bytes.toString('latin1'), texts.map((text) => `${resultLine(text)}\n`).join(''));
   assert.match(lines.status, /^300,005 lines from texts\.txt\.$/);
 
-  // Back, each text ended by a zero byte, with a line that has no text.
-  const back = await throughFile('texts.txt.lines', Buffer.concat([lines.bytes, Buffer.from('25da76d9\n')]), 'decrypt', 0);
-  assert.equal(back.bytes.toString('utf8'), texts.map((text) => `${text}\0`).join(''));
-  assert.match(back.status, /^300,005 texts from texts\.txt\.lines; 1 line without one text, left out:$/);
+  // Back, each text ended by a zero byte, with a line that has no text and
+  // a last line without its line feed.
+  const back = await throughFile('texts.txt.lines', Buffer.concat([lines.bytes, Buffer.from('25da76d9\n32c8')]), 'decrypt', 0);
+  assert.equal(back.bytes.toString('utf8'), [...texts, 'c'].map((text) => `${text}\0`).join(''));
+  assert.match(back.status, /^300,006 texts from texts\.txt\.lines; 1 line without one text, left out:$/);
   assert.equal(await textOf('#failures'), 'line 300006: not a result line');
 });
 
