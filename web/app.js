@@ -375,10 +375,10 @@ function fileWay() {
       $('status').textContent = `The file could not be read: ${data.message}`;
       return;
     }
-    const made = data.direction === 'encrypt' ? 'line' : 'text';
+    const made = data.direction === 'encrypt' ? 'The line of every text' : 'The text of every line';
     const failed = data.failures.length;
     $('status').textContent =
-      `${data.count.toLocaleString()} ${made}${data.count === 1 ? '' : 's'} from ${data.name}` +
+      `${made} of ${data.name}` +
       (failed === 0 ? '.' : `; ${data.failedCount.toLocaleString()} line${data.failedCount === 1 ? '' : 's'} without one text, left out:`);
     downloadUrl = URL.createObjectURL(data.blob);
     const link = $('download');

@@ -25,22 +25,15 @@ function reading(file) {
   );
 }
 
-// The output's chunks, and how many lines or texts they hold: each ends at
-// its one `end` byte, which the streams write after every line and text.
-async function gather(stream, end) {
+// The output's chunks (read by a reader: Safari's streams are not async
+// iterable).
+async function gather(stream) {
   const chunks = [];
-  let count = 0;
   const reader = stream.getReader();
-  for (;;) {
-    const { done, value } = await reader.read();
-    if (done) {
-      return { chunks, count };
-    }
-    chunks.push(value);
-    for (let at = value.indexOf(end); at !== -1; at = value.indexOf(end, at + 1)) {
-      count++;
-    }
+  for (let read = await reader.read(); !read.done; read = await reader.read()) {
+    chunks.push(read.value);
   }
+  return chunks;
 }
 
 addEventListener('message', async ({ data: { file, direction, separator } }) => {
@@ -51,14 +44,13 @@ addEventListener('message', async ({ data: { file, direction, separator } }) => 
     // Lines without one text are listed and left out; a line that fails
     // after part of its text went out ends the file with its message.
     const stream = encrypting ? new EncryptLinesStream(options) : new DecryptLinesStream({ ...options, errors: 'skip' });
-    const { chunks, count } = await gather(reading(file).pipeThrough(stream), encrypting ? 0x0a : separator);
+    const chunks = await gather(reading(file).pipeThrough(stream));
     const failures = encrypting ? [] : stream.failures;
     postMessage({
       type: 'done',
       direction,
       name: file.name,
       download: `${file.name}.${encrypting ? 'lines' : 'texts'}`,
-      count,
       failures: failures.slice(0, SHOWN_FAILURES),
       failedCount: failures.length,
       blob: new Blob(chunks, { type: encrypting ? 'text/plain' : 'application/octet-stream' }),
