@@ -70,9 +70,10 @@ const memory = new Uint8Array(exports.memory.buffer);
 const memoryBuffer = Buffer.from(exports.memory.buffer);
 const pieceArea = exports.piece_area();
 const resultArea = exports.result_area();
+const WHOLE = 3; // hex_piece()'s flags for an input in one piece: its first and its last
 function oneCallHex(bytes) {
   memory.set(bytes, pieceArea);
-  return memoryBuffer.latin1Slice(resultArea, resultArea + exports.hex_piece(bytes.length, 0));
+  return memoryBuffer.latin1Slice(resultArea, resultArea + exports.hex_piece(bytes.length, 0, WHOLE));
 }
 
 // A seeded generator: the same texts every run.
@@ -135,18 +136,18 @@ const captionBytes = new TextEncoder().encode(CAPTION);
 function oneCallLine(bytes) {
   memory.set(captionBytes, resultArea);
   memory.set(bytes, pieceArea);
-  return memoryBuffer.latin1Slice(resultArea, resultArea + captionBytes.length + exports.hex_piece(bytes.length, captionBytes.length));
+  return memoryBuffer.latin1Slice(resultArea, resultArea + captionBytes.length + exports.hex_piece(bytes.length, captionBytes.length, WHOLE));
 }
 // As browsers make the string, where Node's Buffer is not there.
 const decoder = new TextDecoder();
 function oneCallDecoded(bytes) {
   memory.set(bytes, pieceArea);
-  return decoder.decode(memory.subarray(resultArea, resultArea + exports.hex_piece(bytes.length, 0)));
+  return decoder.decode(memory.subarray(resultArea, resultArea + exports.hex_piece(bytes.length, 0, WHOLE)));
 }
 function oneCallLineDecoded(bytes) {
   memory.set(captionBytes, resultArea);
   memory.set(bytes, pieceArea);
-  return decoder.decode(memory.subarray(resultArea, resultArea + captionBytes.length + exports.hex_piece(bytes.length, captionBytes.length)));
+  return decoder.decode(memory.subarray(resultArea, resultArea + captionBytes.length + exports.hex_piece(bytes.length, captionBytes.length, WHOLE)));
 }
 const stringBytes = (f) => (text) => f(memory.subarray(pieceArea, pieceArea + new TextEncoder().encodeInto(text, memory.subarray(pieceArea)).written));
 // The table's way, written out: the digits of each unit joined, after the
