@@ -90,7 +90,7 @@ bool reads_never_wait(int fd) {
 // A pipe holds 64 KiB unless asked for more, so that each block of output
 // would wake the reader sixteen times and wait for it as often: through a
 // pipe that alone made the filter 1.6 times slower than cat of its own
-// output. Asking for room for a whole output block is a hint; where the
+// output. Asking for space for a whole output block is a hint; where the
 // system refuses (a user's pipe quota), the pipe stays as it is.
 void widen_output_pipe() {
     struct stat status;
@@ -122,7 +122,7 @@ public:
     // Takes the `size` bytes at `data`.
     void take(const char* data, std::size_t size) noexcept {
         while (size > 0 && !stopped_) {
-            follow(stream_.update(data, size, next_, room_));
+            follow(stream_.update(data, size, next_, space_));
         }
     }
 
@@ -138,7 +138,7 @@ public:
         (void)cut;
         int result = ENCRYPT_LINES_OK;
         while (!stopped_ && result != ENCRYPT_LINES_END) {
-            result = stream_.finish(next_, room_);
+            result = stream_.finish(next_, space_);
             follow(result);
         }
     }
@@ -149,14 +149,14 @@ public:
             buffer_ = writer_.put(buffer_, static_cast<std::size_t>(next_ - buffer_));
             stopped_ = buffer_ == nullptr;
             next_ = buffer_;
-            room_ = output_size;
+            space_ = output_size;
         }
         return !stopped_ && (!wait || writer_.drain());
     }
 
 private:
     void follow(int result) noexcept {
-        if (room_ == 0) {
+        if (space_ == 0) {
             hand_over(false);
         }
         if (result >= 0 || stopped_) {
@@ -183,7 +183,7 @@ private:
     encrypt::cli::output_thread& writer_;
     char* buffer_;
     char* next_;
-    std::size_t room_ = output_size;
+    std::size_t space_ = output_size;
     const char* name_ = "-";
     bool stopped_ = false;
     bool any_failed_ = false;

@@ -16,7 +16,7 @@ void report(const char* program, const char* message, int error = 0) noexcept;
 
 // Standard output. On POSIX systems it is written without a stdio buffer in
 // between, so that a block handed to write() leaves in one system call
-// wherever the system takes it whole (a file, or a pipe with room for it); a
+// wherever the system takes it whole (a file, or a pipe with space for it); a
 // pipe that takes part of it gets the rest in further calls. On Windows it
 // goes through the C runtime's stream, which turns line feeds into CR LF.
 struct standard_output {

@@ -110,9 +110,9 @@ struct output {
     char* data;
     std::size_t size;
     char* next;
-    std::size_t room;
+    std::size_t space;
 
-    // Starts writing at the beginning, with room for `least` bytes at least;
+    // Starts writing at the beginning, with space for `least` bytes at least;
     // false when the memory cannot be had.
     bool start(std::size_t least) noexcept {
         if (least > size) {
@@ -122,10 +122,10 @@ struct output {
             encrypt::detail::map_pages_now(data, size);
         }
         next = data;
-        room = size;
+        space = size;
         return data != nullptr;
     }
-    // Twice as much room once it is full; false when the memory cannot be had.
+    // Twice as much space once it is full; false when the memory cannot be had.
     bool grow() noexcept {
         const auto used = static_cast<std::size_t>(next - data);
         auto* grown = static_cast<char*>(std::realloc(data, 2 * size));
@@ -135,8 +135,8 @@ struct output {
         data = grown;
         size *= 2;
         next = data + used;
-        room = size - used;
-        encrypt::detail::map_pages_now(next, room);
+        space = size - used;
+        encrypt::detail::map_pages_now(next, space);
         return true;
     }
     PyObject* bytes() const noexcept { return bytes_of(data, static_cast<std::size_t>(next - data)); }
@@ -161,7 +161,7 @@ struct call_output : output {
 bool encode(encrypt_line_encoder* encoder, const char* data, std::size_t size, bool finish,
             output& out) noexcept {
     for (;;) {
-        encrypt_line_encoder_update(encoder, &data, &size, &out.next, &out.room);
+        encrypt_line_encoder_update(encoder, &data, &size, &out.next, &out.space);
         if (size == 0) {
             break;
         }
@@ -169,7 +169,7 @@ bool encode(encrypt_line_encoder* encoder, const char* data, std::size_t size, b
             return false;
         }
     }
-    while (finish && encrypt_line_encoder_finish(encoder, &out.next, &out.room) != ENCRYPT_LINES_END) {
+    while (finish && encrypt_line_encoder_finish(encoder, &out.next, &out.space) != ENCRYPT_LINES_END) {
         if (!out.grow()) {
             return false;
         }
@@ -195,7 +195,7 @@ PyObject* encrypt_lines(PyObject*, PyObject* args, PyObject* kwargs) {
         return PyBytes_FromStringAndSize("", 0);
     }
     // The whole result in one buffer, mapped at once, then one copy into
-    // the bytes object: the encoder never waits for room.
+    // the bytes object: the encoder never waits for space.
     const std::size_t capacity = encrypt_lines_capacity(texts.data(), texts.size(), options);
     const encrypt::detail::large_buffer buffer(capacity);  // 0: past the address space
     encrypt_line_encoder* encoder = encrypt_line_encoder_new(options);
@@ -204,12 +204,12 @@ PyObject* encrypt_lines(PyObject*, PyObject* args, PyObject* kwargs) {
         return PyErr_NoMemory();
     }
     char* next = buffer.data();
-    std::size_t room = capacity;
+    std::size_t space = capacity;
     const char* in = texts.data();
     std::size_t size = texts.size();
     const auto work = [&] {
-        encrypt_line_encoder_update(encoder, &in, &size, &next, &room);
-        encrypt_line_encoder_finish(encoder, &next, &room);
+        encrypt_line_encoder_update(encoder, &in, &size, &next, &space);
+        encrypt_line_encoder_finish(encoder, &next, &space);
     };
     if (texts.size() >= release_gil_from) {
         Py_BEGIN_ALLOW_THREADS work();
@@ -255,16 +255,16 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
     int result = ENCRYPT_LINES_OK;
     for (;;) {
         if (size != 0) {
-            result = encrypt_line_decoder_update(decoder, &data, &size, &out.next, &out.room);
+            result = encrypt_line_decoder_update(decoder, &data, &size, &out.next, &out.space);
         } else if (finish) {
-            result = encrypt_line_decoder_finish(decoder, &out.next, &out.room);
+            result = encrypt_line_decoder_finish(decoder, &out.next, &out.space);
         } else {
             break;
         }
         if (result == ENCRYPT_LINES_END) {
             break;
         }
-        if (out.room == 0 && !(grown = out.grow())) {
+        if (out.space == 0 && !(grown = out.grow())) {
             break;
         }
         if (result >= 0) {
@@ -374,7 +374,7 @@ PyObject* run_stream(PyObject* self, const char* data, std::size_t size, bool fi
     }
     stream_object* stream = as_stream(self);
     stream->busy = true;
-    // Room for what a chunk makes, and for what waited from the last one;
+    // Space for what a chunk makes, and for what waited from the last one;
     // more where a line held back long text.
     output& out = stream->out;
     bool done = false;
