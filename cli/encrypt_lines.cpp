@@ -90,7 +90,7 @@ bool reads_never_wait(int fd) {
 // A pipe holds 64 KiB unless asked for more, so that each block of output
 // would wake the reader sixteen times and wait for it as often: through a
 // pipe that alone made the filter 1.6 times slower than cat of its own
-// output. Asking for room for a whole output block is a hint; where the
+// output. Asking for space for a whole output block is a hint; where the
 // system refuses (a user's pipe quota), the pipe stays as it is.
 void widen_output_pipe() {
     struct stat status;
@@ -103,12 +103,12 @@ void widen_output_pipe() {}
 #endif
 
 // One run's work: every input through the library's encoder or decoder,
-// the output gathered in buffers that the writer takes in turn.
+// the output gathered in one buffer, written whenever it is full.
 template <class Stream>
 class lines_job {
 public:
-    lines_job(Stream& stream, encrypt::cli::output_thread& writer, char* first_buffer) noexcept
-        : stream_(stream), writer_(writer), buffer_(first_buffer), next_(first_buffer) {}
+    lines_job(Stream& stream, encrypt::cli::standard_output& out, char* buffer) noexcept
+        : stream_(stream), out_(out), buffer_(buffer), next_(buffer) {}
 
     // Whether the work goes on: it stops where a write failed, or where
     // decrypting stopped inside a line's text.
@@ -122,7 +122,7 @@ public:
     // Takes the `size` bytes at `data`.
     void take(const char* data, std::size_t size) noexcept {
         while (size > 0 && !stopped_) {
-            follow(stream_.update(data, size, next_, room_));
+            follow(stream_.update(data, size, next_, space_));
         }
     }
 
@@ -138,33 +138,33 @@ public:
         (void)cut;
         int result = ENCRYPT_LINES_OK;
         while (!stopped_ && result != ENCRYPT_LINES_END) {
-            result = stream_.finish(next_, room_);
+            result = stream_.finish(next_, space_);
             follow(result);
         }
     }
 
-    // What the buffer holds goes to the writer, and with `wait`, out.
-    bool hand_over(bool wait) noexcept {
+    // Writes what the buffer holds; false once a write failed.
+    bool write() noexcept {
         if (!stopped_ && next_ != buffer_) {
-            buffer_ = writer_.put(buffer_, static_cast<std::size_t>(next_ - buffer_));
-            stopped_ = buffer_ == nullptr;
+            out_.write(buffer_, static_cast<std::size_t>(next_ - buffer_));
+            stopped_ = out_.error != 0;
             next_ = buffer_;
-            room_ = output_size;
+            space_ = output_size;
         }
-        return !stopped_ && (!wait || writer_.drain());
+        return !stopped_;
     }
 
 private:
     void follow(int result) noexcept {
-        if (room_ == 0) {
-            hand_over(false);
+        if (space_ == 0) {
+            write();
         }
         if (result >= 0 || stopped_) {
             return;
         }
         // A line with no text to write, reported after the lines before it.
         any_failed_ = true;
-        if (!hand_over(true)) {
+        if (!write()) {
             return;
         }
         if constexpr (std::is_same_v<Stream, encrypt::line_decoder>) {
@@ -180,10 +180,10 @@ private:
     }
 
     Stream& stream_;
-    encrypt::cli::output_thread& writer_;
+    encrypt::cli::standard_output& out_;
     char* buffer_;
     char* next_;
-    std::size_t room_ = output_size;
+    std::size_t space_ = output_size;
     const char* name_ = "-";
     bool stopped_ = false;
     bool any_failed_ = false;
@@ -197,7 +197,7 @@ int read_all(Job& job, int fd, char* block) {
     for (;;) {
         // Lines that are ready go out before a read that may wait, so that
         // a program talking to us through pipes gets each one at once.
-        if (!never_waits && !job.hand_over(false)) {
+        if (!never_waits && !job.write()) {
             return 0;
         }
         const long got = read_input(fd, block, block_size);
@@ -228,7 +228,7 @@ bool read_inputs(Job& job, char* block, char** inputs, int count) {
             job.end(error != 0);
         }
         if (error != 0) {
-            job.hand_over(true);  // the lines before go out first
+            job.write();  // the lines before go out first
             encrypt::cli::report(program_name, inputs[i], error);
             read_failed = true;
         }
@@ -236,12 +236,12 @@ bool read_inputs(Job& job, char* block, char** inputs, int count) {
             close_input(fd);
         }
     }
-    job.hand_over(false);
+    job.write();
     return !read_failed;
 }
 
 // The whole run through a stream of the library's, in `memory`: the input
-// block, then the output buffers.
+// block, then the output buffer.
 template <class Stream>
 int run(unsigned options, char* memory, char** inputs, int count) {
     Stream stream(options);
@@ -251,11 +251,8 @@ int run(unsigned options, char* memory, char** inputs, int count) {
     }
     widen_output_pipe();
     encrypt::cli::standard_output out;
-    char* const first_buffer = memory + block_size;
-    encrypt::cli::output_thread writer(out, first_buffer + output_size, output_size);
-    lines_job<Stream> job(stream, writer, first_buffer);
+    lines_job<Stream> job(stream, out, memory + block_size);
     const bool all_read = read_inputs(job, memory, inputs, count);
-    writer.finish();
     return out.close(program_name,
                      all_read && job.going() && !job.any_failed() ? EXIT_SUCCESS : EXIT_FAILURE);
 }
@@ -312,10 +309,8 @@ int main(int argc, char** argv) {
     }
 #endif
 
-    // The input block and the output buffers: the one in hand and the
-    // writer's spares.
-    constexpr std::size_t buffers = 1 + encrypt::cli::output_thread::spare_buffers;
-    const encrypt::detail::large_buffer memory(block_size + buffers * output_size);
+    // The input block and the output buffer.
+    const encrypt::detail::large_buffer memory(block_size + output_size);
     if (memory.data() == nullptr) {
         encrypt::cli::report(program_name, "memory exhausted");
         return EXIT_FAILURE;

@@ -18,7 +18,7 @@ namespace {
 struct string_list {
     char** items = nullptr;
     int count = 0;
-    int room = 0;
+    int capacity = 0;
     bool failed = false;
 
     // Adds the `length` bytes of `text` followed by `more`.
@@ -26,15 +26,15 @@ struct string_list {
         if (failed) {
             return;
         }
-        if (count + 1 >= room) {
-            const int grown = room == 0 ? 16 : room * 2;
+        if (count + 1 >= capacity) {
+            const int grown = capacity == 0 ? 16 : capacity * 2;
             auto* bigger = static_cast<char**>(std::realloc(items, sizeof(char*) * static_cast<std::size_t>(grown)));
             if (bigger == nullptr) {
                 failed = true;
                 return;
             }
             items = bigger;
-            room = grown;
+            capacity = grown;
         }
         const std::size_t more_length = std::strlen(more);
         auto* copy = static_cast<char*>(std::malloc(length + more_length + 1));

@@ -49,9 +49,18 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
-# dpkg names the build machine's architecture; a 32-bit x86 build is i386.
-if(CMAKE_LIBRARY_ARCHITECTURE STREQUAL "i386-linux-gnu")
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE i386)
+# dpkg names the build machine's architecture; a cross build's toolchain
+# file names its own (cmake/linux-cross-common.cmake). dpkg-shlibdeps takes
+# the dependencies from Debian's own libraries of that architecture where
+# they are installed (libc6:i386 and libgcc-s1:i386, which wine32 brings).
+# Else it reads the cross compiler's C library, whose package names
+# Debian's (libc6:arm64 (>= 2.36)); the cross libgcc's names only itself,
+# which CI would find in a package's Depends.
+if(CMAKE_CROSSCOMPILING AND ENCRYPT_DEBIAN_ARCH)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ENCRYPT_DEBIAN_ARCH})
+    if(NOT EXISTS /lib/${ENCRYPT_LINUX_MULTIARCH}/libc.so.6)
+        set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS /usr/${ENCRYPT_LINUX_TRIPLET}/lib)
+    endif()
 endif()
 
 # Each package's description is its own: a synopsis line, then the extended
@@ -92,7 +101,7 @@ text's bytes into 16-bit units and transforms them into 32-bit words.
 ${encrypt_deb_warning}")
     # dpkg-shlibdeps finds the library in the build tree, but knows no package
     # for it: its own package is named here, at exactly this version.
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
+    list(APPEND CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
     # The library cache is updated by the ldconfig trigger; scripts of our own
     # stand in for the ones CPack would write to call ldconfig directly.
     set(encrypt_runtime_control ${PROJECT_SOURCE_DIR}/packaging/debian/libencrypt1)

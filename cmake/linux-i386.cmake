@@ -1,24 +1,19 @@
-# 32-bit x86 Linux from an x86-64 host (g++-multilib). The results run
-# natively where the kernel executes 32-bit code (IA32 emulation), and under
-# qemu-i386 (package qemu-user) where it does not.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+# 32-bit x86 Linux (g++-i686-linux-gnu). Programs run natively where the
+# kernel executes 32-bit code (IA32 emulation) and Debian's i386 loader and
+# C++ runtime are installed (libc6:i386, libstdc++6:i386), else under
+# qemu-i386 with the cross compiler's own.
+set(ENCRYPT_LINUX_PROCESSOR i686)
+set(ENCRYPT_DEBIAN_ARCH i386)
+set(ENCRYPT_LINUX_MULTIARCH i386-linux-gnu)
+set(ENCRYPT_QEMU_ARCH i386)
 
-set(CMAKE_C_COMPILER gcc)
-set(CMAKE_CXX_COMPILER g++)
-set(CMAKE_C_FLAGS_INIT -m32)
-set(CMAKE_CXX_FLAGS_INIT -m32)
-set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)
-set(CMAKE_SHARED_LINKER_FLAGS_INIT -m32)
-set(CMAKE_MODULE_LINKER_FLAGS_INIT -m32)
-set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
-
-# Asked once per build tree: can this machine run a -m32 program itself?
+# Asked once per build tree: does a program linked as the tests are (with
+# the C++ runtime) run here by itself?
 if(NOT DEFINED ENCRYPT_I386_RUNS_NATIVELY)
     set(probe ${CMAKE_BINARY_DIR}/i386-probe)
-    file(WRITE ${probe}.c "int main(void) { return 0; }\n")
-    execute_process(COMMAND gcc -m32 ${probe}.c -o ${probe} RESULT_VARIABLE built
-        OUTPUT_QUIET ERROR_QUIET)
+    file(WRITE ${probe}.cpp "int main() { return 0; }\n")
+    execute_process(COMMAND i686-linux-gnu-g++ ${probe}.cpp -o ${probe} -Wl,--no-as-needed
+        RESULT_VARIABLE built OUTPUT_QUIET ERROR_QUIET)
     set(runs FALSE)
     if(built EQUAL 0)
         execute_process(COMMAND ${probe} RESULT_VARIABLE ran OUTPUT_QUIET ERROR_QUIET)
@@ -26,13 +21,7 @@ if(NOT DEFINED ENCRYPT_I386_RUNS_NATIVELY)
             set(runs TRUE)
         endif()
     endif()
-    set(ENCRYPT_I386_RUNS_NATIVELY ${runs} CACHE BOOL "Whether this machine runs 32-bit x86 programs")
+    set(ENCRYPT_I386_RUNS_NATIVELY ${runs} CACHE BOOL "Whether this machine runs 32-bit x86 programs itself")
 endif()
-if(NOT ENCRYPT_I386_RUNS_NATIVELY)
-    find_program(ENCRYPT_QEMU_I386 qemu-i386 REQUIRED)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ENCRYPT_QEMU_I386})
-endif()
-
-# Only 32-bit libraries may be found, never the host's 64-bit ones.
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_IGNORE_PATH /usr/lib/x86_64-linux-gnu /usr/lib/x86_64-linux-gnu/cmake)
+set(ENCRYPT_LINUX_RUNS_NATIVELY ${ENCRYPT_I386_RUNS_NATIVELY})
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross-common.cmake)

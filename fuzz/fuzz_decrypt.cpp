@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) {
         return 0;
     }
-    const std::size_t node_room = 2 + (data[0] & 31);
+    const std::size_t node_capacity = 2 + (data[0] & 31);
     const bool caption = (data[0] & 32) != 0;
     const std::size_t block = 1 + data[1];
     std::string digits;
@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const brute_force want = splits_of(digits);
 
-    encrypt::detail::line_decoder decoder('\n', node_room);
+    encrypt::detail::line_decoder decoder('\n', node_capacity);
     const std::string input = (caption ? ENCRYPT_CAPTION : "") + digits + "\n";
     std::string out(input.size() + 1, '#');
     char* next = out.data();

@@ -27,12 +27,12 @@ void check(bool ok) {
 std::vector<std::pair<std::uint64_t, std::string>> reports;
 
 // Passes `input` through a stream in blocks of `block` bytes, with output
-// buffers of `room` bytes, noting each failed line.
+// buffers of `space` bytes, noting each failed line.
 template <class Stream>
 std::string stream_blocks(Stream& stream, const std::string& input, std::size_t block,
-                          std::size_t room) {
+                          std::size_t space) {
     std::string out;
-    std::vector<char> buffer(room);
+    std::vector<char> buffer(space);
     const auto step = [&](int result, char* next) {
         out.append(buffer.data(), next);
         if constexpr (requires { stream.failure(); }) {
@@ -52,13 +52,13 @@ std::string stream_blocks(Stream& stream, const std::string& input, std::size_t 
         std::size_t left = piece.size();
         while (left > 0) {
             char* next = buffer.data();
-            std::size_t free = room;
+            std::size_t free = space;
             step(stream.update(in, left, next, free), next);
         }
     }
     for (;;) {
         char* next = buffer.data();
-        std::size_t free = room;
+        std::size_t free = space;
         if (step(stream.finish(next, free), next) == ENCRYPT_LINES_END) {
             return out;
         }
@@ -78,16 +78,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char separator = (data[0] & 1) != 0 ? '\0' : '\n';
     const bool drop_carriage_return = (data[0] & 2) != 0 && separator == '\n';
     const std::size_t block = 1 + (data[0] >> 2);  // 1 to 64 bytes
-    const std::size_t room = 1 + data[1];          // 1 to 256 bytes
+    const std::size_t space = 1 + data[1];          // 1 to 256 bytes
     const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
 
     encrypt::line_encoder encoder(options);
-    const std::string lines = stream_blocks(encoder, input, block, room);
+    const std::string lines = stream_blocks(encoder, input, block, space);
     check(lines == encrypt::test::reference_lines(input, separator, drop_carriage_return, "\n"));
 
     reports.clear();
     encrypt::line_decoder back(options & ENCRYPT_LINES_NUL);
-    const std::string texts = stream_blocks(back, lines, block, room);
+    const std::string texts = stream_blocks(back, lines, block, space);
     std::size_t report = 0;
     std::size_t got = 0;
     std::uint64_t number = 1;

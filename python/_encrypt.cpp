@@ -92,7 +92,7 @@ private:
     bool ok_ = false;
 };
 
-// Writes the digits or the line of the text into a room of `capacity` bytes
+// Writes the digits or the line of the text into a buffer of `capacity` bytes
 // and returns the first `length - drop` bytes written as a str (all ASCII).
 PyObject* ascii_result(PyObject* argument, const char* function,
                        std::size_t (*capacity_for)(std::uint32_t),
@@ -102,8 +102,8 @@ PyObject* ascii_result(PyObject* argument, const char* function,
         return nullptr;
     }
     const std::size_t capacity = capacity_for(text.length());  // 0: past the address space
-    const encrypt::detail::large_buffer room(capacity);
-    char* out = room.data();
+    const encrypt::detail::large_buffer buffer(capacity);
+    char* out = buffer.data();
     if (capacity == 0 || out == nullptr) {
         return PyErr_NoMemory();
     }

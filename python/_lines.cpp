@@ -91,44 +91,67 @@ bool errors_option(PyObject* errors, on_error& mode) {
     return false;
 }
 
-// Output gathered while a stream runs: a buffer that grows as it fills.
-class output {
-public:
-    explicit output(std::size_t size) noexcept
-        : data_(static_cast<char*>(std::malloc(size != 0 ? size : 1))), size_(size != 0 ? size : 1) {
-        next_ = data_;
-        room_ = data_ != nullptr ? size_ : 0;
+// A bytes object of `size` bytes from `data`, its pages mapped in one call.
+PyObject* bytes_of(const char* data, std::size_t size) noexcept {
+    PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
+    if (bytes != nullptr) {
+        char* into = PyBytes_AsString(bytes);
+        encrypt::detail::map_pages_now(into, size);
+        std::memcpy(into, data, size);
     }
-    ~output() { std::free(data_); }
-    output(const output&) = delete;
-    output& operator=(const output&) = delete;
+    return bytes;
+}
 
-    bool ok() const noexcept { return data_ != nullptr; }
-    char*& next() noexcept { return next_; }
-    std::size_t& room() noexcept { return room_; }
-    std::size_t used() const noexcept { return static_cast<std::size_t>(next_ - data_); }
-    // Twice as much room once it is full; false when the memory cannot be had.
+// Output gathered while a stream runs: a buffer that grows as it fills. A
+// stream object keeps its own from call to call, so that its pages stay
+// mapped: fresh memory faults in page by page, which on a virtual machine
+// can cost more than the work. All zeros is an empty one.
+struct output {
+    char* data;
+    std::size_t size;
+    char* next;
+    std::size_t space;
+
+    // Starts writing at the beginning, with space for `least` bytes at least;
+    // false when the memory cannot be had.
+    bool start(std::size_t least) noexcept {
+        if (least > size) {
+            std::free(data);
+            data = static_cast<char*>(std::malloc(least));
+            size = data != nullptr ? least : 0;
+            encrypt::detail::map_pages_now(data, size);
+        }
+        next = data;
+        space = size;
+        return data != nullptr;
+    }
+    // Twice as much space once it is full; false when the memory cannot be had.
     bool grow() noexcept {
-        const std::size_t used = this->used();
-        auto* grown = static_cast<char*>(std::realloc(data_, 2 * size_));
+        const auto used = static_cast<std::size_t>(next - data);
+        auto* grown = static_cast<char*>(std::realloc(data, 2 * size));
         if (grown == nullptr) {
             return false;
         }
-        data_ = grown;
-        size_ *= 2;
-        next_ = data_ + used;
-        room_ = size_ - used;
+        data = grown;
+        size *= 2;
+        next = data + used;
+        space = size - used;
+        encrypt::detail::map_pages_now(next, space);
         return true;
     }
-    PyObject* bytes() const noexcept {
-        return PyBytes_FromStringAndSize(data_, static_cast<Py_ssize_t>(used()));
+    PyObject* bytes() const noexcept { return bytes_of(data, static_cast<std::size_t>(next - data)); }
+    void release() noexcept {
+        std::free(data);
+        *this = output{};
     }
+};
 
-private:
-    char* data_;
-    std::size_t size_;
-    char* next_;
-    std::size_t room_;
+// An output that lives for one call.
+struct call_output : output {
+    call_output() noexcept : output{} {}
+    ~call_output() { release(); }
+    call_output(const call_output&) = delete;
+    call_output& operator=(const call_output&) = delete;
 };
 
 // --- encrypting ---------------------------------------------------------------
@@ -138,7 +161,7 @@ private:
 bool encode(encrypt_line_encoder* encoder, const char* data, std::size_t size, bool finish,
             output& out) noexcept {
     for (;;) {
-        encrypt_line_encoder_update(encoder, &data, &size, &out.next(), &out.room());
+        encrypt_line_encoder_update(encoder, &data, &size, &out.next, &out.space);
         if (size == 0) {
             break;
         }
@@ -146,7 +169,7 @@ bool encode(encrypt_line_encoder* encoder, const char* data, std::size_t size, b
             return false;
         }
     }
-    while (finish && encrypt_line_encoder_finish(encoder, &out.next(), &out.room()) != ENCRYPT_LINES_END) {
+    while (finish && encrypt_line_encoder_finish(encoder, &out.next, &out.space) != ENCRYPT_LINES_END) {
         if (!out.grow()) {
             return false;
         }
@@ -172,7 +195,7 @@ PyObject* encrypt_lines(PyObject*, PyObject* args, PyObject* kwargs) {
         return PyBytes_FromStringAndSize("", 0);
     }
     // The whole result in one buffer, mapped at once, then one copy into
-    // the bytes object: the encoder never waits for room.
+    // the bytes object: the encoder never waits for space.
     const std::size_t capacity = encrypt_lines_capacity(texts.data(), texts.size(), options);
     const encrypt::detail::large_buffer buffer(capacity);  // 0: past the address space
     encrypt_line_encoder* encoder = encrypt_line_encoder_new(options);
@@ -181,12 +204,12 @@ PyObject* encrypt_lines(PyObject*, PyObject* args, PyObject* kwargs) {
         return PyErr_NoMemory();
     }
     char* next = buffer.data();
-    std::size_t room = capacity;
+    std::size_t space = capacity;
     const char* in = texts.data();
     std::size_t size = texts.size();
     const auto work = [&] {
-        encrypt_line_encoder_update(encoder, &in, &size, &next, &room);
-        encrypt_line_encoder_finish(encoder, &next, &room);
+        encrypt_line_encoder_update(encoder, &in, &size, &next, &space);
+        encrypt_line_encoder_finish(encoder, &next, &space);
     };
     if (texts.size() >= release_gil_from) {
         Py_BEGIN_ALLOW_THREADS work();
@@ -195,7 +218,7 @@ PyObject* encrypt_lines(PyObject*, PyObject* args, PyObject* kwargs) {
         work();
     }
     encrypt_line_encoder_free(encoder);
-    return PyBytes_FromStringAndSize(buffer.data(), next - buffer.data());
+    return bytes_of(buffer.data(), static_cast<std::size_t>(next - buffer.data()));
 }
 
 // --- decrypting ---------------------------------------------------------------
@@ -232,16 +255,16 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
     int result = ENCRYPT_LINES_OK;
     for (;;) {
         if (size != 0) {
-            result = encrypt_line_decoder_update(decoder, &data, &size, &out.next(), &out.room());
+            result = encrypt_line_decoder_update(decoder, &data, &size, &out.next, &out.space);
         } else if (finish) {
-            result = encrypt_line_decoder_finish(decoder, &out.next(), &out.room());
+            result = encrypt_line_decoder_finish(decoder, &out.next, &out.space);
         } else {
             break;
         }
         if (result == ENCRYPT_LINES_END) {
             break;
         }
-        if (out.room() == 0 && !(grown = out.grow())) {
+        if (out.space == 0 && !(grown = out.grow())) {
             break;
         }
         if (result >= 0) {
@@ -303,9 +326,9 @@ PyObject* decrypt_lines(PyObject*, PyObject* args, PyObject* kwargs) {
     }
     // Texts never outgrow their lines: a line gives at most a byte for each
     // digit, and a terminator for its line feed.
-    output out(lines.size() + 1);
+    call_output out;
     encrypt_line_decoder* decoder = encrypt_line_decoder_new(options);
-    if (!out.ok() || decoder == nullptr) {
+    if (!out.start(lines.size() + 1) || decoder == nullptr) {
         encrypt_line_decoder_free(decoder);
         return PyErr_NoMemory();
     }
@@ -326,6 +349,7 @@ struct stream_object {
     unsigned options;
     on_error mode;
     PyObject* failures;  // LineDecoder's list of (line, reason)
+    output out;
     bool busy;
 };
 
@@ -350,12 +374,12 @@ PyObject* run_stream(PyObject* self, const char* data, std::size_t size, bool fi
     }
     stream_object* stream = as_stream(self);
     stream->busy = true;
-    // Room for what a chunk makes, and for what waited from the last one;
+    // Space for what a chunk makes, and for what waited from the last one;
     // more where a line held back long text.
-    output out(stream->encoder != nullptr ? encrypt_lines_capacity(data, size, stream->options) + 4096
-                                          : size + 4096);
+    output& out = stream->out;
     bool done = false;
-    if (!out.ok()) {
+    if (!out.start(stream->encoder != nullptr ? encrypt_lines_capacity(data, size, stream->options) + 4096
+                                              : size + 4096)) {
         PyErr_NoMemory();
     } else if (stream->encoder != nullptr) {
         if (size >= release_gil_from) {
@@ -473,6 +497,7 @@ void stream_dealloc(PyObject* self) {
     stream_object* stream = as_stream(self);
     encrypt_line_encoder_free(stream->encoder);
     encrypt_line_decoder_free(stream->decoder);
+    stream->out.release();
     Py_CLEAR(stream->failures);
     PyTypeObject* type = Py_TYPE(self);
     auto* release = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));

@@ -1,4 +1,4 @@
-// The C interface to the way back from a result line to its text.
+// The C interface to decrypting a result line to its text.
 #include <encrypt/encrypt.h>
 
 #include <cstdint>

@@ -52,7 +52,7 @@ std::uint32_t eight_digits(std::uint64_t x) noexcept {
     return static_cast<std::uint32_t>((x << 16) | (x >> 32));
 }
 
-// For the first four digits of a place, a bit for each length a word that
+// For the first four digits of a position, a bit for each length a word that
 // begins with them has: bit 0 for two digits to bit 6 for eight. Most such
 // digits begin no word of five digits or fewer, nor of seven.
 constexpr auto word_lengths = [] {
@@ -84,8 +84,8 @@ constexpr auto begin_words_of(unsigned lengths) {
     }
     return bits;
 }
-// Two to four digits: such a word begins at a place exactly where the
-// place's first four digits are among these. Five or six: one may.
+// Two to four digits: such a word begins at a position exactly where the
+// position's first four digits are among these. Five or six: one may.
 constexpr auto begin_very_short_words = begin_words_of(0x07);
 constexpr auto may_begin_short_words = begin_words_of(0x18);
 
@@ -132,13 +132,13 @@ long_words_finder best_long_words_finder() noexcept {
     return nullptr;
 }
 
-line_decrypter::line_decrypter(emit_fn emit, void* context, std::size_t node_room) noexcept
+line_decrypter::line_decrypter(emit_fn emit, void* context, std::size_t node_capacity) noexcept
     : emit_(emit),
       context_(context),
       finder_(best_long_words_finder()),
       nodes_(inline_nodes_),
-      first_node_room_(node_room < 2 ? 2 : node_room < inline_nodes ? node_room : inline_nodes),
-      node_room_(first_node_room_) {
+      first_node_capacity_(node_capacity < 2 ? 2 : node_capacity < inline_nodes ? node_capacity : inline_nodes),
+      node_capacity_(first_node_capacity_) {
     reset();
 }
 
@@ -148,7 +148,7 @@ void line_decrypter::drop_nodes() noexcept {
     if (nodes_ != inline_nodes_) {
         std::free(nodes_);
         nodes_ = inline_nodes_;
-        node_room_ = first_node_room_;
+        node_capacity_ = first_node_capacity_;
     }
 }
 
@@ -160,14 +160,14 @@ void line_decrypter::reset() noexcept {
     open_texts_ = 0;
     out_of_memory_ = false;
     has_pending_ = false;
-    here_ = place{};
+    here_ = position{};
     here_.splits = 1;
     here_.zero_free = 1;
     decided_size_ = 0;
     ahead_count_ = 0;
-    if (places_used_) {  // only splits followed apart leave anything there
-        std::memset(places_, 0, sizeof places_);
-        places_used_ = false;
+    if (positions_used_) {  // only splits followed apart leave anything there
+        std::memset(positions_, 0, sizeof positions_);
+        positions_used_ = false;
     }
     nodes_[0] = node_t{0, 0, false};
     node_count_ = 1;
@@ -198,16 +198,16 @@ std::size_t line_decrypter::feed(const unsigned char* bytes, std::size_t size) n
     }
     bytes += used;
     size -= used;
-    // bytes[0] is the digit after place next_; words need up to eight.
+    // bytes[0] is the digit after position next_; words need up to eight.
     std::size_t at = 0;
     while (size - at >= 8) {
         const std::uint64_t from = next_;
         if (finder_ != nullptr && stage_ == stage::single) {
             if (next_ - ahead_from_ >= ahead_count_) {
-                const std::size_t places = size - at - 7;
+                const std::size_t positions = size - at - 7;
                 ahead_from_ = next_;
                 ahead_count_ = finder_(
-                    bytes + at, places < long_words::places ? places : long_words::places, ahead_);
+                    bytes + at, positions < long_words::positions ? positions : long_words::positions, ahead_);
             }
             follow_long_words();
             if (next_ != from) {
@@ -255,7 +255,7 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
     if (stage_ == stage::not_a_line) {
         return out_of_memory_ ? outcome::no_memory : outcome::not_a_line;
     }
-    const place& line = stage_ == stage::single ? here_ : places_[end % window];
+    const position& line = stage_ == stage::single ? here_ : positions_[end % window];
     if (stage_ == stage::single && end == 0) {
         return outcome::text;  // the caption and no digit
     }
@@ -276,8 +276,8 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
     return outcome::text;
 }
 
-// Cuts at place next_, where digits[0] follows it and `available` digits
-// are the line's, and moves next_ on to the next place a split reaches.
+// Cuts at position next_, where digits[0] follows it and `available` digits
+// are the line's, and moves next_ on to the next position a split reaches.
 // False once no split goes on, or the memory ran out. Every byte of the
 // line lies among the eight after some cut, which checks them.
 [[gnu::always_inline]] inline bool line_decrypter::step(const unsigned char* digits,
@@ -327,28 +327,28 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
         }
         // Several words: the splits are followed apart from here on, the
         // undecided unit the first node after what is decided.
-        place& here = places_[next_ % window];
+        position& here = positions_[next_ % window];
         here = here_;
         here.split_unit = here.free_unit = here.last_unit = pending_;
         here.split_node = here.free_node = here.last_node = 0;
         reached_ = 1;
         stage_ = stage::digits;
         has_pending_ = false;
-        places_used_ = true;
+        positions_used_ = true;
     }
     if (!cut_at(next_, value, lengths) || !next_cut()) {
         return false;
     }
-    // Back to one place that every split reaches, where one can still win:
+    // Back to one position that every split reaches, where one can still win:
     // all of it before its last unit is decided.
-    const place& there = places_[next_ % window];
+    const position& there = positions_[next_ % window];
     if (reached_ == 1 && stage_ == stage::digits && (there.splits == 1 || there.zero_free == 1)) {
         const bool one = there.splits == 1;
         decide_units_through(one ? there.split_node : there.free_node);
         pending_ = one ? there.split_unit : there.free_unit;
         has_pending_ = true;
         here_ = there;
-        places_[next_ % window] = place{};
+        positions_[next_ % window] = position{};
         node_count_ = 1;
         stage_ = stage::single;
     }
@@ -356,7 +356,7 @@ line_decrypter::outcome line_decrypter::decide(const unsigned char* bytes,
 }
 
 // As step() while one split has every digit, along the long words found
-// ahead: as far as each place begins one word, a long one, and no other.
+// ahead: as far as each position begins one word, a long one, and no other.
 // The digits need no second look there (the finder checked them), and
 // the split's state stays in local variables, which the text's bytes,
 // stored one by one, cannot alias as they may any member.
@@ -404,16 +404,16 @@ void line_decrypter::follow_long_words() noexcept {
     decided_size_ = decided;
 }
 
-// Takes the place `at` as a cut: makes the node of its one split, if it has
+// Takes the position `at` as a cut: makes the node of its one split, if it has
 // one that can win, and counts the splits of each word that follows it.
 bool line_decrypter::cut_at(std::uint64_t at, std::uint32_t value, unsigned lengths) noexcept {
-    if (node_count_ == node_room_ && !make_room()) {
+    if (node_count_ == node_capacity_ && !make_space()) {
         out_of_memory_ = true;
         stage_ = stage::not_a_line;
         return false;
     }
-    const place here = places_[at % window];
-    places_[at % window] = place{};
+    const position here = positions_[at % window];
+    positions_[at % window] = position{};
     std::uint32_t node = 0;
     if (at != 0 && stage_ == stage::digits && (here.splits == 1 || here.zero_free == 1)) {
         const bool one = here.splits == 1;
@@ -430,7 +430,7 @@ bool line_decrypter::cut_at(std::uint64_t at, std::uint32_t value, unsigned leng
             continue;
         }
         const auto unit = static_cast<std::uint16_t>(found);
-        place& there = places_[(at + length) % window];
+        position& there = positions_[(at + length) % window];
         reached_ |= 1u << length;
         there.splits = add(there.splits, here.splits, most_texts);
         there.split_unit = unit;
@@ -449,7 +449,7 @@ bool line_decrypter::cut_at(std::uint64_t at, std::uint32_t value, unsigned leng
     return true;
 }
 
-// Moves next_ to the next place that some split ends at; false when none
+// Moves next_ to the next position that some split ends at; false when none
 // does, and the line has no split.
 bool line_decrypter::next_cut() noexcept {
     reached_ &= ~1u;
@@ -464,14 +464,14 @@ bool line_decrypter::next_cut() noexcept {
 }
 
 // The arena is full: what every split that can still win agrees on is
-// decided and dropped. What stays undecided may take more room, up to the
+// decided and dropped. What stays undecided may take more space, up to the
 // limit; past it, or where no split can win any more, only the splits are
 // counted.
-bool line_decrypter::make_room() noexcept {
+bool line_decrypter::make_space() noexcept {
     std::uint32_t open[3 * window];
     std::size_t count = 0;
     std::uint32_t splits = 0;
-    for (const place& p : places_) {
+    for (const position& p : positions_) {
         splits += p.splits;
         if (p.splits == 1) {
             open[count++] = p.split_node;
@@ -509,7 +509,7 @@ bool line_decrypter::make_room() noexcept {
     hand_on();
     std::memmove(nodes_, nodes_ + decided, (node_count_ - decided) * sizeof(node_t));
     node_count_ -= decided;
-    for (place& p : places_) {
+    for (position& p : positions_) {
         p.split_node -= p.split_node >= decided ? decided : p.split_node;
         p.free_node -= p.free_node >= decided ? decided : p.free_node;
         p.last_node -= p.last_node >= decided ? decided : p.last_node;
@@ -521,19 +521,19 @@ bool line_decrypter::make_room() noexcept {
         node_count_ = 1;
         return true;
     }
-    if (node_count_ <= node_room_ / 2) {
+    if (node_count_ <= node_capacity_ / 2) {
         return true;
     }
     // Twice the arena there is: dropping the old one resets its size.
-    const std::size_t room = 2 * node_room_;
-    auto* grown = static_cast<node_t*>(std::malloc(room * sizeof(node_t)));
+    const std::size_t space = 2 * node_capacity_;
+    auto* grown = static_cast<node_t*>(std::malloc(space * sizeof(node_t)));
     if (grown == nullptr) {
         return false;
     }
     std::memcpy(grown, nodes_, node_count_ * sizeof(node_t));
     drop_nodes();
     nodes_ = grown;
-    node_room_ = room;
+    node_capacity_ = space;
     return true;
 }
 

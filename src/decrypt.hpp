@@ -1,4 +1,4 @@
-// Internal to the library and its commands: the way back from a result line
+// Internal to the library and its commands: decrypting from a result line
 // to its text.
 //
 // A line is the caption (or nothing, or the caption without its final space
@@ -22,17 +22,17 @@ namespace encrypt::detail {
 std::int32_t unit_of_word(std::uint32_t word) noexcept;
 
 // Nearly every word has eight or seven digits. Where wide instructions can,
-// those that begin at each of a block of places are found all at once, so
+// those that begin at each of a block of positions are found all at once, so
 // that reading a split along them waits on no root.
 struct long_words {
-    static constexpr std::size_t places = 128;
-    std::uint8_t found[places];  // bit 0: a word of eight digits begins there, bit 1: one of seven
-    std::uint16_t units[2][places];  // of the word of eight digits, of the one of seven
-    std::uint32_t values[places];  // of the eight digits
+    static constexpr std::size_t positions = 128;
+    std::uint8_t found[positions];  // bit 0: a word of eight digits begins there, bit 1: one of seven
+    std::uint16_t units[2][positions];  // of the word of eight digits, of the one of seven
+    std::uint32_t values[positions];  // of the eight digits
 };
-// Finds the long words at the `count` (1 to long_words::places) places
+// Finds the long words at the `count` (1 to long_words::positions) positions
 // just before digits[0] to digits[count - 1], reading digits[0, count + 7),
-// and returns at how many places, from the first on, the eight digits that
+// and returns at how many positions, from the first on, the eight digits that
 // follow are all hex digits: what it found past them means nothing.
 using long_words_finder = std::size_t (*)(const unsigned char* digits, std::size_t count,
                                           long_words& out) noexcept;
@@ -75,9 +75,9 @@ public:
     // Takes the next bytes of the text, in order, as they are decided.
     using emit_fn = void (*)(void* context, const unsigned char* text, std::size_t size);
 
-    // `node_room` (2 to inline_nodes) makes the first arena smaller, so that
+    // `node_capacity` (2 to inline_nodes) makes the first arena smaller, so that
     // tests reach what happens when it is full.
-    line_decrypter(emit_fn emit, void* context, std::size_t node_room = inline_nodes) noexcept;
+    line_decrypter(emit_fn emit, void* context, std::size_t node_capacity = inline_nodes) noexcept;
     ~line_decrypter();
     line_decrypter(const line_decrypter&) = delete;
     line_decrypter& operator=(const line_decrypter&) = delete;
@@ -104,13 +104,13 @@ private:
         std::uint8_t back;
         bool on_path;
     };
-    // What is known of a place between two digits that a split may cut at:
+    // What is known of a position between two digits that a split may cut at:
     // how many splits of the digits before it end there, how many of them
     // give no zero byte (counted up to 2: one or more than one), and the
     // same with the unit before it allowed to be the text's odd last one.
     // For each count, the last unit counted and the node before it: when
     // the count is 1, that is the only split.
-    struct place {
+    struct position {
         std::uint16_t splits;
         std::uint8_t zero_free;
         std::uint8_t zero_free_last;
@@ -120,7 +120,7 @@ private:
     // The digits are read one way while a single split has them all
     // (`single`), and another while splits disagree (`digits`).
     enum class stage { start, single, digits, not_a_line, counting };
-    static constexpr std::size_t window = 16;  // places a word can reach, and more
+    static constexpr std::size_t window = 16;  // positions a word can reach, and more
 
     void reset() noexcept;
     outcome decide(const unsigned char* bytes, std::size_t size) noexcept;
@@ -128,7 +128,7 @@ private:
     void follow_long_words() noexcept;
     bool cut_at(std::uint64_t at, std::uint32_t value, unsigned lengths) noexcept;
     bool next_cut() noexcept;
-    bool make_room() noexcept;
+    bool make_space() noexcept;
     void decide_units_through(std::uint32_t to) noexcept;
     void decide_unit(std::uint16_t unit, bool last) noexcept;
     void hand_on() noexcept;
@@ -137,28 +137,28 @@ private:
     emit_fn emit_;
     void* context_;
     stage stage_ = stage::start;
-    std::uint64_t next_ = 0;     // the next place to cut at, before the first digit fed
-    std::uint32_t reached_ = 1;  // bit i: some split ends at place next_ + i
+    std::uint64_t next_ = 0;     // the next position to cut at, before the first digit fed
+    std::uint32_t reached_ = 1;  // bit i: some split ends at position next_ + i
     std::uint32_t texts_ = 0;
     std::uint32_t open_texts_ = 0;  // splits still open when the limit was passed
     bool out_of_memory_ = false;
-    bool places_used_ = false;
-    // While every split so far ends at place next_: what is known of it, and
+    bool positions_used_ = false;
+    // While every split so far ends at position next_: what is known of it, and
     // the last unit of the split that can win, undecided while it may be
     // the text's last.
-    place here_ = {};
+    position here_ = {};
     std::uint16_t pending_ = 0;
     bool has_pending_ = false;
-    place places_[window] = {};
-    // The long words at places ahead_from_ to ahead_from_ + ahead_count_.
+    position positions_[window] = {};
+    // The long words at positions ahead_from_ to ahead_from_ + ahead_count_.
     long_words_finder finder_;
     std::uint64_t ahead_from_ = 0;
     std::size_t ahead_count_ = 0;
     long_words ahead_;
     node_t* nodes_;
     std::size_t node_count_ = 0;
-    std::size_t first_node_room_;
-    std::size_t node_room_;
+    std::size_t first_node_capacity_;
+    std::size_t node_capacity_;
     node_t inline_nodes_[inline_nodes];
     // Decided text not yet handed on.
     unsigned char decided_[256];

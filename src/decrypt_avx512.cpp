@@ -1,5 +1,5 @@
-// The long words ahead, sixteen places a step: which words of eight and of
-// seven digits begin at each place, and their units.
+// The long words ahead, sixteen positions a step: which words of eight and of
+// seven digits begin at each position, and their units.
 #include "decrypt.hpp"
 
 #if ENCRYPT_AVX512
@@ -17,12 +17,12 @@ ENCRYPT_AVX512_INTRINSICS_BEGIN
 
 namespace {
 
-// Byte k + 1 in place k: each digit beside the one after it.
+// Byte k + 1 in position k: each digit beside the one after it.
 alignas(64) constexpr unsigned char next_digit[64] = {
     1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
     23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44,
     45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 63};
-// For place j, the four bytes of two digits each that make its eight
+// For position j, the four bytes of two digits each that make its eight
 // digits' value, the first digits highest: bytes j + 6, j + 4, j + 2, j.
 alignas(64) constexpr unsigned char eight_digits_of_place[64] = {
     6,  4,  2,  0,  7,  5,  3,  1,  8,  6,  4,  2,  9,  7,  5,  3,  10, 8,  6,  4,  11, 9,
@@ -53,7 +53,7 @@ ENCRYPT_AVX512_DECRYPT_TARGET std::size_t find_long_words_avx512(const unsigned 
     const __m512i next = _mm512_load_si512(next_digit);
     const __m512i eight = _mm512_load_si512(eight_digits_of_place);
     for (std::size_t at = 0; at < count; at += 16) {
-        // The 23 digits that the next sixteen places' words are made of, or
+        // The 23 digits that the next sixteen positions' words are made of, or
         // as many of them as there are.
         const std::size_t left = count + 7 - at;
         const __mmask64 present =
@@ -86,7 +86,7 @@ ENCRYPT_AVX512_DECRYPT_TARGET std::size_t find_long_words_avx512(const unsigned 
                             _mm512_cvtepi32_epi16(units7));
         _mm512_storeu_si512(out.values + at, words8);
         if ((hex & present) != present) {
-            // The places before the first byte that is no hex digit, as far
+            // The positions before the first byte that is no hex digit, as far
             // as eight digits follow them.
             const auto first = static_cast<std::size_t>(std::countr_zero(~hex & present));
             const std::size_t covered = at + (first > 7 ? first - 7 : 0);

@@ -67,10 +67,10 @@ char* write_text_digits(char* out, const unsigned char* text, std::size_t length
     }
     const digits_writer& writer = best_digits_writer();
     // All but the last bytes in place: what the writer reads past them is
-    // still the text's, and what it stores past their room is still room.
+    // still the text's, and what it stores past their digits is still buffer.
     const std::size_t head = length > text_padding ? (length - text_padding) & ~std::size_t{1} : 0;
     out = writer.write(out, text, head);
-    // The last ones from a copy, into a room of their own, each with the
+    // The last ones from a copy, into a buffer of their own, each with the
     // padding the writer may use.
     unsigned char rest[3 * text_padding] = {};
     char digits[8 * text_padding];

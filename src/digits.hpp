@@ -22,7 +22,7 @@ inline std::size_t digit_count(std::uint32_t word) noexcept {
 }
 
 // Writes the digits of `word` at `out` and returns the end of them. It always
-// stores eight bytes, so `out` needs room for eight whatever the word.
+// stores eight bytes, so `out` needs space for eight whatever the word.
 char* format_hex(char* out, std::uint32_t word) noexcept;
 
 // Ways of writing the digits of a text's words (its bytes in pairs, the first

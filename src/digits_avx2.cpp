@@ -14,21 +14,21 @@ namespace {
 
 // For two words' sixteen digits, with `a` and `b` leading zeros to drop
 // (0 to 7 each), the shuffle that closes them up: the first word's digits
-// from place a on, then the second's from place 8 + b on.
+// from position a on, then the second's from position 8 + b on.
 constexpr std::array<std::array<unsigned char, 16>, 64> make_pair_shuffles() {
     std::array<std::array<unsigned char, 16>, 64> table{};
     for (unsigned a = 0; a < 8; ++a) {
         for (unsigned b = 0; b < 8; ++b) {
             auto& shuffle = table[8 * a + b];
-            unsigned place = 0;
+            unsigned slot = 0;
             for (unsigned d = a; d < 8; ++d) {
-                shuffle[place++] = static_cast<unsigned char>(d);
+                shuffle[slot++] = static_cast<unsigned char>(d);
             }
             for (unsigned d = 8 + b; d < 16; ++d) {
-                shuffle[place++] = static_cast<unsigned char>(d);
+                shuffle[slot++] = static_cast<unsigned char>(d);
             }
-            while (place < 16) {
-                shuffle[place++] = 0x80;  // past the digits: zero
+            while (slot < 16) {
+                shuffle[slot++] = 0x80;  // past the digits: zero
             }
         }
     }
@@ -115,7 +115,7 @@ ENCRYPT_AVX2_DIGITS_TARGET inline char* put_eight(char* out, __m256i w,
 // Sixteen text bytes a step, packed, transformed and written in registers.
 // The last few are loaded in place, those past the text cleared, and all
 // eight words of the last step are written, with no branch on how many are
-// the text's: the padding takes what lies past the text and past the room.
+// the text's: the padding takes what lies past the text and past the space.
 ENCRYPT_AVX2_DIGITS_TARGET inline char* put_text(char* out, const unsigned char* text,
                                                  std::size_t length) noexcept {
     static_assert(text_padding >= 64, "a vector of text bytes, and eight words' digits");

@@ -25,7 +25,7 @@ alignas(64) constexpr unsigned char lzcnt_of_digit[64] = {
     20, 20, 20, 20, 24, 24, 24, 24, 24, 24, 24, 24, 28, 28, 28, 28, 28, 28, 28, 28};
 
 // The digits of the first `count` (1 to 8) words of `w`, stored at `out`,
-// which has room and padding for 64 bytes; returns their end. One byte
+// which has space and padding for 64 bytes; returns their end. One byte
 // permutation lays out the bytes of every word most significant first,
 // twice each; a blend keeps the high nibble of the first copy and the low
 // nibble of the second; a table lookup makes them ASCII; and one compress

@@ -29,6 +29,11 @@ private:
     bool mapped_ = false;
 };
 
+// Maps the whole pages of memory the caller has just been given (a Python
+// bytes object's, say) in one call, as a large_buffer is, before it is
+// written whole.
+void map_pages_now(void* data, std::size_t size) noexcept;
+
 }  // namespace encrypt::detail
 
 #endif  // ENCRYPT_SRC_LARGE_BUFFER_HPP

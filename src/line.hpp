@@ -1,5 +1,5 @@
 // Internal to the library and its commands: the parts of a result line and
-// the room they take, defined once for every writer of a line.
+// the space they take, defined once for every writer of a line.
 #ifndef ENCRYPT_SRC_LINE_HPP
 #define ENCRYPT_SRC_LINE_HPP
 
@@ -19,7 +19,7 @@ constexpr std::uint64_t unit_count(std::uint64_t length) noexcept {
 }
 
 // The most digits a text of `length` bytes gives: eight a unit, which is
-// also all the room any digits writer needs for it.
+// also all the space any digits writer needs for it.
 constexpr std::uint64_t most_digits(std::uint64_t length) noexcept {
     return 8 * unit_count(length);
 }

@@ -39,8 +39,8 @@ const char* write_reason(char* out, std::ptrdiff_t code, std::uint32_t texts) no
     return out;
 }
 
-line_decoder::line_decoder(unsigned char terminator, std::size_t node_room) noexcept
-    : decrypter_(take_text, this, node_room), terminator_(terminator) {}
+line_decoder::line_decoder(unsigned char terminator, std::size_t node_capacity) noexcept
+    : decrypter_(take_text, this, node_capacity), terminator_(terminator) {}
 
 line_decoder::~line_decoder() { std::free(held_); }
 
@@ -63,12 +63,12 @@ const char* line_decoder::failure(std::uint64_t* line) const noexcept {
     return message_;
 }
 
-// Output that waits for room goes first, the terminator after its text.
+// Output that waits for space goes first, the terminator after its text.
 void line_decoder::drain() noexcept {
     if (queued_) {
-        const auto room = static_cast<std::size_t>(out_end_ - out_);
+        const auto space = static_cast<std::size_t>(out_end_ - out_);
         const std::size_t size = held_size_ - held_at_;
-        const std::size_t now = size < room ? size : room;
+        const std::size_t now = size < space ? size : space;
         std::memcpy(out_, held_ + held_at_, now);
         out_ += now;
         held_at_ += now;
@@ -94,26 +94,26 @@ bool line_decoder::hold(const unsigned char* text, std::size_t size) noexcept {
         held_size_ -= held_at_;
         held_at_ = 0;
     }
-    if (held_size_ + size > held_room_) {
+    if (held_size_ + size > held_capacity_) {
         // Doubling up to the hold-back limit; past it, while text goes out,
         // only as much as a feed adds.
         constexpr std::size_t first = std::size_t{64} << 10;
         constexpr std::size_t most = 2 * most_held_text + feed_piece;
-        std::size_t room = held_room_ < first ? first : 2 * held_room_;
-        if (room > most_held_text) {
-            room = held_room_ < most_held_text ? most_held_text : held_size_ + size + feed_piece;
+        std::size_t space = held_capacity_ < first ? first : 2 * held_capacity_;
+        if (space > most_held_text) {
+            space = held_capacity_ < most_held_text ? most_held_text : held_size_ + size + feed_piece;
         }
-        room = room < held_size_ + size ? held_size_ + size : room;
-        room = room < most ? room : most;
-        auto* grown = held_size_ + size > room
+        space = space < held_size_ + size ? held_size_ + size : space;
+        space = space < most ? space : most;
+        auto* grown = held_size_ + size > space
                           ? nullptr
-                          : static_cast<unsigned char*>(std::realloc(held_, room));
+                          : static_cast<unsigned char*>(std::realloc(held_, space));
         if (grown == nullptr) {
             line_failure_ = ENCRYPT_NO_MEMORY;
             return false;
         }
         held_ = grown;
-        held_room_ = room;
+        held_capacity_ = space;
     }
     std::memcpy(held_ + held_size_, text, size);
     held_size_ += size;
@@ -131,15 +131,15 @@ bool line_decoder::holds_terminator(const void* text, std::size_t size) noexcept
 }
 
 // Text of a line that is going out: into the caller's buffer while nothing
-// waits and it has room, else into the queue. A text that holds the
+// waits and it has space, else into the queue. A text that holds the
 // terminator would split into two records: it fails the line instead.
 void line_decoder::send(const unsigned char* text, std::size_t size) noexcept {
     if (holds_terminator(text, size)) {
         return;
     }
     if (!waiting()) {
-        const auto room = static_cast<std::size_t>(out_end_ - out_);
-        const std::size_t now = size < room ? size : room;
+        const auto space = static_cast<std::size_t>(out_end_ - out_);
+        const std::size_t now = size < space ? size : space;
         std::memcpy(out_, text, now);
         out_ += now;
         text += now;
@@ -170,7 +170,7 @@ void line_decoder::take_text(void* self, const unsigned char* text, std::size_t 
         decoder.send(text, size);
         return;
     }
-    const auto room = static_cast<std::size_t>(decoder.out_end_ - decoder.out_);
+    const auto space = static_cast<std::size_t>(decoder.out_end_ - decoder.out_);
     const bool past_limit = decoder.held_size_ + decoder.tentative_ + size > most_held_text;
     if (decoder.held_size_ == 0 && past_limit) {
         // What waits in the caller's buffer goes out where it is.
@@ -183,7 +183,7 @@ void line_decoder::take_text(void* self, const unsigned char* text, std::size_t 
         decoder.send(text, size);
         return;
     }
-    if (decoder.held_size_ == 0 && size <= room - decoder.tentative_) {
+    if (decoder.held_size_ == 0 && size <= space - decoder.tentative_) {
         std::memcpy(decoder.out_ + decoder.tentative_, text, size);
         decoder.tentative_ += size;
         return;
@@ -210,7 +210,7 @@ void line_decoder::keep_tentative() noexcept {
 
 // Feeds the line's bytes [in, end), which do not end it, and returns how
 // far it took them: to `end` (what the decrypter wants again waits in
-// carry_), or less while text goes out as decided and waits for room.
+// carry_), or less while text goes out as decided and waits for space.
 const unsigned char* line_decoder::feed(const unsigned char* in, const unsigned char* end) noexcept {
     in_line_ = true;
     while (in < end) {
@@ -219,9 +219,9 @@ const unsigned char* line_decoder::feed(const unsigned char* in, const unsigned 
         }
         if (carry_size_ != 0) {
             // What was wanted again, joined with the bytes that follow it.
-            const std::size_t added = static_cast<std::size_t>(end - in) < carry_room - carry_size_
+            const std::size_t added = static_cast<std::size_t>(end - in) < carry_capacity - carry_size_
                                           ? static_cast<std::size_t>(end - in)
-                                          : carry_room - carry_size_;
+                                          : carry_capacity - carry_size_;
             std::memcpy(carry_ + carry_size_, in, added);
             const std::size_t size = carry_size_ + added;
             const std::size_t used = decrypter_.feed(carry_, size);
@@ -341,7 +341,7 @@ int line_decoder::update(const unsigned char*& in, const unsigned char* in_end, 
         if (leaving_ || carry_size_ != 0) {
             in = feed(in, end);
             if (in != end) {
-                break;  // its text waits for room
+                break;  // its text waits for space
             }
         }
         result = end_line(in, static_cast<std::size_t>(end - in));

@@ -25,10 +25,10 @@ class line_decoder {
 public:
     static constexpr std::size_t most_held_text = std::size_t{16} << 20;
 
-    // `node_room` sets the decrypter's first node arena smaller than its own,
+    // `node_capacity` sets the decrypter's first node arena smaller than its own,
     // so that tests reach what it does once that is full.
     explicit line_decoder(unsigned char terminator,
-                          std::size_t node_room = line_decrypter::inline_nodes) noexcept;
+                          std::size_t node_capacity = line_decrypter::inline_nodes) noexcept;
     ~line_decoder();
     line_decoder(const line_decoder&) = delete;
     line_decoder& operator=(const line_decoder&) = delete;
@@ -46,9 +46,9 @@ public:
 
 private:
     // The bytes the decrypter wants again (fewer than 64), and as many more.
-    static constexpr std::size_t carry_room = 128;
+    static constexpr std::size_t carry_capacity = 128;
     // Bytes of a line fed at a time, so that what one feed decides at once,
-    // which may have to wait for room in the output, stays small.
+    // which may have to wait for space in the output, stays small.
     static constexpr std::size_t feed_piece = std::size_t{64} << 10;
 
     static void take_text(void* self, const unsigned char* text, std::size_t size) noexcept;
@@ -70,7 +70,7 @@ private:
     // The caller's output during a call.
     char* out_ = nullptr;
     char* out_end_ = nullptr;
-    unsigned char carry_[carry_room];
+    unsigned char carry_[carry_capacity];
     std::size_t carry_size_ = 0;
     bool has_cr_ = false;   // the input so far ends in a carriage return, not yet fed
     bool in_line_ = false;  // bytes of the line under way have been read
@@ -78,12 +78,12 @@ private:
     // The decided text of the line under way: `tentative_` bytes at out_
     // while it is short, else in held_. Once the line is decided, or its
     // text goes out as decided, held_[held_at_, held_size_) is output that
-    // waits for room (queued_).
+    // waits for space (queued_).
     std::size_t tentative_ = 0;
     unsigned char* held_ = nullptr;
     std::size_t held_size_ = 0;
     std::size_t held_at_ = 0;
-    std::size_t held_room_ = 0;
+    std::size_t held_capacity_ = 0;
     bool queued_ = false;
     bool terminator_waits_ = false;
     bool leaving_ = false;  // some of the line's text has gone out

@@ -20,9 +20,9 @@ void line_encoder::reset() noexcept {
 }
 
 void line_encoder::drain(char*& out, char* out_end) noexcept {
-    const auto room = static_cast<std::size_t>(out_end - out);
+    const auto space = static_cast<std::size_t>(out_end - out);
     const std::size_t size = waiting_end_ - waiting_at_;
-    const std::size_t now = size < room ? size : room;
+    const std::size_t now = size < space ? size : space;
     std::memcpy(out, waiting_ + waiting_at_, now);
     out += now;
     waiting_at_ += now;
@@ -35,8 +35,8 @@ void line_encoder::drain(char*& out, char* out_end) noexcept {
 // its order. True when nothing waits.
 bool line_encoder::put(const char* data, std::size_t size, char*& out, char* out_end) noexcept {
     if (!waiting()) {
-        const auto room = static_cast<std::size_t>(out_end - out);
-        const std::size_t now = size < room ? size : room;
+        const auto space = static_cast<std::size_t>(out_end - out);
+        const std::size_t now = size < space ? size : space;
         std::memcpy(out, data, now);
         out += now;
         data += now;
@@ -57,12 +57,12 @@ std::size_t line_encoder::put_units(const unsigned char* text, std::size_t lengt
     std::size_t done = 0;
     while (done < length && !waiting()) {
         const std::size_t left = length - done;
-        // Straight into the caller's buffer, as many units as have room
+        // Straight into the caller's buffer, as many units as have space
         // there and readable bytes after them for what the writer stores
         // and reads past them.
-        const auto room = static_cast<std::size_t>(out_end - out);
+        const auto space = static_cast<std::size_t>(out_end - out);
         const auto readable = static_cast<std::size_t>(readable_end - (text + done));
-        std::size_t bytes = room > text_padding ? 2 * ((room - text_padding) / max_digits) : 0;
+        std::size_t bytes = space > text_padding ? 2 * ((space - text_padding) / max_digits) : 0;
         bytes = bytes < left ? bytes : left;
         bytes = readable >= bytes + text_padding ? bytes
                 : readable > text_padding        ? readable - text_padding

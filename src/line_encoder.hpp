@@ -13,7 +13,7 @@ namespace encrypt::detail {
 // size. A unit never spans two texts, so no text is held whole: only an odd
 // last byte, and a carriage return that a line feed may follow, wait for
 // the next piece. A line goes straight into the caller's buffer where it
-// fits there with the room a digits writer may store past it, and where
+// fits there with the space a digits writer may store past it, and where
 // its text has as many readable bytes after it; otherwise it goes a bit at
 // a time through a buffer of the encoder's own.
 class line_encoder {
@@ -55,7 +55,7 @@ private:
     bool has_odd_ = false;     // odd_ is the first byte of a unit whose second is to come
     unsigned char odd_ = 0;
     bool has_cr_ = false;      // a carriage return waits for what follows it
-    // Output made that found no room yet: waiting_[waiting_at_, waiting_end_).
+    // Output made that found no space yet: waiting_[waiting_at_, waiting_end_).
     std::size_t waiting_at_ = 0;
     std::size_t waiting_end_ = 0;
     char waiting_[8 * step_units + text_padding];

@@ -84,7 +84,7 @@ static void check_text(const char* text, uint32_t length, const char* expected_h
           "encrypt_line", want);
 
     {
-        /* The way back, in a buffer of exactly its capacity: a text without
+        /* Decrypting, in a buffer of exactly its capacity: a text without
          * a zero byte comes back whole; another one gives some text, or
          * counts as ambiguous. */
         char* back = malloc(encrypt_decrypt_capacity(size));
@@ -182,14 +182,14 @@ static void check_streams(void) {
     check(encoder != NULL && decoder != NULL, "new streams", "");
     while (left > 0) {
         char* next = made + made_size;
-        size_t room = 1;
-        encrypt_line_encoder_update(encoder, &in, &left, &next, &room);
+        size_t space = 1;
+        encrypt_line_encoder_update(encoder, &in, &left, &next, &space);
         made_size = (size_t)(next - made);
     }
     do {
         char* next = made + made_size;
-        size_t room = 1;
-        result = encrypt_line_encoder_finish(encoder, &next, &room);
+        size_t space = 1;
+        result = encrypt_line_encoder_finish(encoder, &next, &space);
         made_size = (size_t)(next - made);
     } while (result != ENCRYPT_LINES_END);
     check(made_size == 3 * (sizeof ENCRYPT_CAPTION) + 16 &&
@@ -200,8 +200,8 @@ static void check_streams(void) {
     left = sizeof lines - 1;
     while (left > 0) {
         char* next = back + back_size;
-        size_t room = sizeof back - back_size;
-        result = encrypt_line_decoder_update(decoder, &in, &left, &next, &room);
+        size_t space = sizeof back - back_size;
+        result = encrypt_line_decoder_update(decoder, &in, &left, &next, &space);
         back_size = (size_t)(next - back);
         if (result != ENCRYPT_LINES_OK) {
             check(result == ENCRYPT_NOT_A_LINE &&
@@ -212,8 +212,8 @@ static void check_streams(void) {
     }
     {
         char* next = back + back_size;
-        size_t room = sizeof back - back_size;
-        check(encrypt_line_decoder_finish(decoder, &next, &room) == ENCRYPT_LINES_END,
+        size_t space = sizeof back - back_size;
+        check(encrypt_line_decoder_finish(decoder, &next, &space) == ENCRYPT_LINES_END,
               "the decoder's end", "");
         back_size = (size_t)(next - back);
     }

@@ -111,10 +111,10 @@ TEST(texts, every_byte_value) {
     expect_result(run_tool(call), reference_result_line(text, line_end), 0);
 }
 
-// Every word of "ab" has eight digits, so that the line fills its room to
-// the last byte with the line feed: rooms of both kinds the command makes,
+// Every word of "ab" has eight digits, so that the line fills its buffer to
+// the last byte with the line feed: buffers of both kinds the command makes,
 // from the heap and mapped on its own.
-TEST(texts, line_fills_its_room_to_the_last_byte) {
+TEST(texts, line_fills_its_buffer_to_the_last_byte) {
     for (const std::size_t units : {1u, 123u, 124u, 8187u, 8188u, 16000u}) {
         std::string text;
         for (std::size_t i = 0; i < units; ++i) {
@@ -333,7 +333,7 @@ TEST(failures, heap_refusing_any_request_is_memory_exhausted) {
     if (const auto why = heap_refusal_unsupported()) {
         GTEST_SKIP() << *why;
     }
-    // A 131,071-byte text needs 262,144 bytes of words and a room of some
+    // A 131,071-byte text needs 262,144 bytes of words and a buffer of some
     // 512 KiB for its line: the command's two requests.
     invocation call;
     call.args = {std::string(131071, 'q')};
@@ -350,7 +350,7 @@ TEST(failures, heap_refusing_any_request_is_memory_exhausted) {
         expect_result(got, "", 1, "encrypt: memory exhausted" + line_end);
         ++refused;
     }
-    EXPECT_EQ(refused, 2) << "the words and the line's room are the command's two requests";
+    EXPECT_EQ(refused, 2) << "the words and the line's buffer are the command's two requests";
 
     // An empty text needs no words, so a heap that refuses large blocks is no obstacle.
     call.args = {""};

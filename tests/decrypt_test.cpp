@@ -83,8 +83,8 @@ TEST(unit_of_word, finds_every_unit_and_nothing_else) {
 }
 
 // The wide finder, where this CPU has one, against the words found one by
-// one: every unit's word at some place of a block of random digits in
-// either case, read from exactly the bytes it may read; and no place that
+// one: every unit's word at some position of a block of random digits in
+// either case, read from exactly the bytes it may read; and no position that
 // reaches a byte that is no hex digit.
 TEST(long_words, are_the_words_found_one_by_one) {
     const encrypt::detail::long_words_finder finder = encrypt::detail::best_long_words_finder();
@@ -96,7 +96,7 @@ TEST(long_words, are_the_words_found_one_by_one) {
     const std::string not_hex = "/:@G`g \n\x80\xb0\xc1";
     encrypt::detail::long_words found{};
     for (std::uint32_t unit = 0; unit <= 0xffff; ++unit) {
-        const std::size_t count = 1 + random() % encrypt::detail::long_words::places;
+        const std::size_t count = 1 + random() % encrypt::detail::long_words::positions;
         std::string digits(count + 7, '0');
         for (char& digit : digits) {
             digit = hex[random() % hex.size()];
@@ -113,18 +113,18 @@ TEST(long_words, are_the_words_found_one_by_one) {
         }
         const std::vector<unsigned char> exact(digits.begin(), digits.end());
         ASSERT_EQ(finder(exact.data(), count, found), covered) << digits;
-        for (std::size_t place = 0; place < covered; ++place) {
+        for (std::size_t position = 0; position < covered; ++position) {
             const auto value =
-                static_cast<std::uint32_t>(std::stoul(digits.substr(place, 8), nullptr, 16));
+                static_cast<std::uint32_t>(std::stoul(digits.substr(position, 8), nullptr, 16));
             const std::int32_t eight =
-                digits[place] == '0' ? -1 : encrypt::detail::unit_of_word(value);
+                digits[position] == '0' ? -1 : encrypt::detail::unit_of_word(value);
             const std::int32_t seven =
-                digits[place] == '0' ? -1 : encrypt::detail::unit_of_word(value >> 4);
-            ASSERT_EQ(found.found[place], (eight >= 0 ? 1 : 0) | (seven >= 0 ? 2 : 0))
-                << digits << " " << place;
-            ASSERT_TRUE(eight < 0 || found.units[0][place] == eight) << digits << " " << place;
-            ASSERT_TRUE(seven < 0 || found.units[1][place] == seven) << digits << " " << place;
-            ASSERT_EQ(found.values[place], value);
+                digits[position] == '0' ? -1 : encrypt::detail::unit_of_word(value >> 4);
+            ASSERT_EQ(found.found[position], (eight >= 0 ? 1 : 0) | (seven >= 0 ? 2 : 0))
+                << digits << " " << position;
+            ASSERT_TRUE(eight < 0 || found.units[0][position] == eight) << digits << " " << position;
+            ASSERT_TRUE(seven < 0 || found.units[1][position] == seven) << digits << " " << position;
+            ASSERT_EQ(found.values[position], value);
         }
     }
 }

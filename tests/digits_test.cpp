@@ -95,12 +95,12 @@ TEST_P(each_digits_writer, writes_a_texts_digits_as_the_reference_does) {
             for (const std::uint32_t word : encrypt::test::reference_encryption(text)) {
                 expected += printf_hex(word);
             }
-            const std::size_t room = 8 * (length / 2 + length % 2);
+            const std::size_t space = 8 * (length / 2 + length % 2);
             // With the padding the writer may read and store past the text
-            // and its room.
+            // and its space.
             std::vector<unsigned char> padded(length + encrypt::detail::text_padding, 0xa5);
             std::memcpy(padded.data(), text.data(), length);
-            buffer.assign(room + encrypt::detail::text_padding, '#');
+            buffer.assign(space + encrypt::detail::text_padding, '#');
             char* end = writer().write(buffer.data(), padded.data(), length);
             ASSERT_EQ(std::string(buffer.data(), end), expected) << length << " bytes";
             if (writer().name != std::string("scalar") || offset != 0) {
@@ -108,14 +108,14 @@ TEST_P(each_digits_writer, writes_a_texts_digits_as_the_reference_does) {
             }
             // Through the fastest writer with no padding at all: a block that
             // ends with the text, so that a read past it shows under the
-            // sanitizers and valgrind, and no byte stored past the room.
-            buffer.assign(room + 2, '#');
+            // sanitizers and valgrind, and no byte stored past the space.
+            buffer.assign(space + 2, '#');
             std::unique_ptr<unsigned char[]> block(new unsigned char[length]);
             std::memcpy(block.get(), text.data(), length);
             end = encrypt::detail::write_text_digits(buffer.data() + 1, block.get(), length);
             ASSERT_EQ(std::string(buffer.data() + 1, end), expected) << length << " bytes";
             ASSERT_EQ(buffer.front(), '#');
-            ASSERT_EQ(buffer[room + 1], '#') << "wrote past its room: " << length << " bytes";
+            ASSERT_EQ(buffer[space + 1], '#') << "wrote past its space: " << length << " bytes";
         }
     }
 }

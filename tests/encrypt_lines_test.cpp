@@ -72,7 +72,7 @@ const std::string zero_ended = std::string("a\nb\0c\0\0d", 8);
 const std::string carriage_returns_before_zeros = std::string("ab\r\0\r\0c\r\n\0", 10);
 const std::string try_help = "Try 'encrypt-lines --help' for more information.\n";
 
-// The way back: result lines, with a line feed after every text (never CR LF).
+// Decrypting: result lines, with a line feed after every text (never CR LF).
 const std::string result_lines = reference_lines(texts, '\n', false, "\n");
 const std::string texts_back = texts + "\n";
 std::string repeated(const std::string& piece, int times) {

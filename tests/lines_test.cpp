@@ -30,7 +30,7 @@ struct streamed {
 // exact copy or allocation, so that a read or write past one is caught.
 struct cuts {
     std::vector<std::size_t> blocks;
-    std::vector<std::size_t> rooms;
+    std::vector<std::size_t> spaces;
 };
 
 // Passes `input` through `stream` (encoder or decoder, C++ wrappers or the
@@ -41,11 +41,11 @@ streamed stream_through(Stream& stream, const std::string& input, const cuts& si
     std::size_t block = 0;
     std::size_t turn = 0;
     const auto call = [&](auto step) {
-        std::vector<char> buffer(sizes.rooms[turn++ % sizes.rooms.size()]);
+        std::vector<char> buffer(sizes.spaces[turn++ % sizes.spaces.size()]);
         char* next = buffer.data();
-        std::size_t room = buffer.size();
-        const int result = step(next, room);
-        got.out.append(buffer.data(), buffer.size() - room);
+        std::size_t space = buffer.size();
+        const int result = step(next, space);
+        got.out.append(buffer.data(), buffer.size() - space);
         if constexpr (requires { stream.failure(); }) {
             if (result < 0) {
                 std::uint64_t line = 0;
@@ -63,12 +63,12 @@ streamed stream_through(Stream& stream, const std::string& input, const cuts& si
         const char* in = copy.data();
         std::size_t left = size;
         while (left > 0 && !got.stopped) {
-            call([&](char*& next, std::size_t& room) { return stream.update(in, left, next, room); });
+            call([&](char*& next, std::size_t& space) { return stream.update(in, left, next, space); });
         }
         at += size;
     }
     while (!got.stopped &&
-           call([&](char*& next, std::size_t& room) { return stream.finish(next, room); }) !=
+           call([&](char*& next, std::size_t& space) { return stream.finish(next, space); }) !=
                ENCRYPT_LINES_END) {
     }
     return got;
@@ -253,8 +253,8 @@ TEST(line_decoder, stops_where_a_failed_lines_text_went_out) {
     EXPECT_GT(stopped.out.size(), encrypt::detail::line_decoder::most_held_text);
     EXPECT_EQ(stopped.out.find_first_not_of('\0', 2), std::string::npos) << "no terminator, nothing after";
     char* next = nullptr;
-    std::size_t room = 0;
-    EXPECT_EQ(decoder.finish(next, room), ENCRYPT_STOPPED);
+    std::size_t space = 0;
+    EXPECT_EQ(decoder.finish(next, space), ENCRYPT_STOPPED);
 
     decoder.reset();
     EXPECT_EQ(stream_through(decoder, "32c8\n", sizes).out, "c\n");
@@ -282,15 +282,15 @@ TEST(line_decoder, abandons_the_line_under_way) {
         std::vector<char> buffer(1 << 20);
         while (left > 0) {
             char* next = buffer.data();
-            std::size_t room = buffer.size();
-            ASSERT_EQ(decoder.update(in, left, next, room), ENCRYPT_LINES_OK);
-            out.append(buffer.data(), buffer.size() - room);
+            std::size_t space = buffer.size();
+            ASSERT_EQ(decoder.update(in, left, next, space), ENCRYPT_LINES_OK);
+            out.append(buffer.data(), buffer.size() - space);
         }
         EXPECT_EQ(decoder.abandon(), long_text ? ENCRYPT_STOPPED : ENCRYPT_LINES_OK);
         char* next = buffer.data();
-        std::size_t room = buffer.size();
-        EXPECT_EQ(decoder.finish(next, room), long_text ? ENCRYPT_STOPPED : ENCRYPT_LINES_END);
-        out.append(buffer.data(), buffer.size() - room);
+        std::size_t space = buffer.size();
+        EXPECT_EQ(decoder.finish(next, space), long_text ? ENCRYPT_STOPPED : ENCRYPT_LINES_END);
+        out.append(buffer.data(), buffer.size() - space);
         EXPECT_EQ(out.substr(0, 2), "c\n");
         EXPECT_EQ(out.size() > 2, long_text);
         EXPECT_EQ(std::string(decoder.failure()).find("the output stops") != std::string::npos, long_text);

@@ -45,7 +45,7 @@ const std::string lines_input = many_lines();
 // in progress "p", which ends where the file failed.
 const std::string failing_file = "abc\nline two\npartial text";
 const std::string next_file = "next\n";
-// The same for the way back: the read fails 9 bytes into the second line,
+// The same for decrypting: the read fails 9 bytes into the second line,
 // which is not read back at all; the next file's second line is no result line.
 const std::string failing_lines = by_line("abc\nline two\n");
 const std::string next_lines = by_line("next\n") + "not a line\n";

@@ -1,4 +1,4 @@
-/* encrypt: the way back from a result line to its text, for C and C++.
+/* encrypt: decrypting a result line to its text, for C and C++.
  * <encrypt/encrypt.h> includes it. Like the rest of the library it keeps no
  * state and reads no byte past the `length` it is given. */
 #ifndef ENCRYPT_DECRYPT_H

@@ -50,7 +50,7 @@ extern "C" {
 #define ENCRYPT_LINES_CRLF 2u
 
 /* What the stream calls return. */
-/* Stopped for more input (*avail_in is 0) or more output room (*avail_out
+/* Stopped for more input (*avail_in is 0) or more output space (*avail_out
  * is 0). */
 #define ENCRYPT_LINES_OK 0
 /* _finish(): every byte of the input's output is written. The stream is
@@ -74,7 +74,7 @@ ENCRYPT_API encrypt_line_encoder* encrypt_line_encoder_new(unsigned options);
 
 /* Takes texts from the input and writes their lines. Returns
  * ENCRYPT_LINES_OK once all the input is taken or the output is full; call
- * it again with more room while *avail_in is not 0. */
+ * it again with more space while *avail_in is not 0. */
 ENCRYPT_API int encrypt_line_encoder_update(encrypt_line_encoder* encoder, const char** next_in,
                                             size_t* avail_in, char** next_out, size_t* avail_out);
 
@@ -91,7 +91,7 @@ ENCRYPT_API void encrypt_line_encoder_reset(encrypt_line_encoder* encoder);
 ENCRYPT_API void encrypt_line_encoder_free(encrypt_line_encoder* encoder);
 
 /* The most bytes the lines of the texts in `size` bytes at `texts` take
- * (separated as `options` say), or 0 if size_t cannot hold that: room for
+ * (separated as `options` say), or 0 if size_t cannot hold that: space for
  * a whole block's lines in one buffer. */
 ENCRYPT_API size_t encrypt_lines_capacity(const char* texts, size_t size, unsigned options);
 

@@ -41,10 +41,10 @@ private:
 //     encrypt::line_encoder encoder;
 //     std::string lines(encrypt_lines_capacity(texts, size, 0), '\0');
 //     const char* in = texts;  std::size_t in_size = size;
-//     char* out = &lines[0];   std::size_t room = lines.size();
-//     encoder.update(in, in_size, out, room);
-//     encoder.finish(out, room);
-//     lines.resize(lines.size() - room);
+//     char* out = &lines[0];   std::size_t space = lines.size();
+//     encoder.update(in, in_size, out, space);
+//     encoder.finish(out, space);
+//     lines.resize(lines.size() - space);
 class line_encoder : public detail::stream_owner<encrypt_line_encoder, encrypt_line_encoder_free> {
 public:
     explicit line_encoder(unsigned options = 0) noexcept

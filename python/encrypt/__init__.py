@@ -1,5 +1,5 @@
 """encrypt: a fixed, keyless word transform over text, the line the encrypt
-command prints for it, and the way back. NOT encryption in the security
+command prints for it, and decrypting it. NOT encryption in the security
 sense: there is no key, and anyone can recover a text from its line.
 
     >>> import encrypt

@@ -6,7 +6,6 @@
 // At exit it writes "refuse_malloc: N blocks never freed" to standard error
 // if blocks handed out after start-up were not all released.
 #include <sys/mman.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -93,13 +92,11 @@ __attribute__((visibility("default"))) void* mmap(void* address, std::size_t len
     if ((flags & MAP_ANONYMOUS) != 0 && counting && refuse(length)) {
         return MAP_FAILED;
     }
-#ifdef SYS_mmap2  // 32-bit x86: the offset in pages
-    return reinterpret_cast<void*>(
-        syscall(SYS_mmap2, address, length, protection, flags, fd, offset / 4096));
-#else
-    return reinterpret_cast<void*>(
-        syscall(SYS_mmap, address, length, protection, flags, fd, offset));
-#endif
+    // The C library's own under its other name, which is not interposed
+    // here: the system call takes its arguments differently on each
+    // processor (the offset in pages on 32-bit x86, all six in memory on
+    // s390x).
+    return mmap64(address, length, protection, flags, fd, offset);
 }
 
 __attribute__((visibility("default"))) void* calloc(std::size_t count, std::size_t size) {
