@@ -30,7 +30,7 @@ let heap = null; // a Uint8Array over its memory, which never grows
 let words32 = null; // a Uint32Array over it
 let pieceArea = 0;
 let pieceSize = 0;
-let pieceRoom = null; // heap's piece area
+let pieceBuffer = null; // heap's piece area
 let resultArea = 0;
 let resultSize = 0;
 let heapString = null; // (start, end) => the string of heap[start, end)
@@ -73,7 +73,7 @@ function setUp(instance) {
   words32 = new Uint32Array(buffer);
   pieceArea = exports.piece_area();
   pieceSize = exports.piece_size();
-  pieceRoom = heap.subarray(pieceArea, pieceArea + pieceSize);
+  pieceBuffer = heap.subarray(pieceArea, pieceArea + pieceSize);
   resultArea = exports.result_area();
   resultSize = exports.result_size();
   if (typeof Buffer === 'function' && typeof Buffer.prototype.latin1Slice === 'function') {
@@ -225,7 +225,7 @@ function eachPiece(input, step) {
       // its whole length each. Every UTF-16 unit takes a byte at least, a
       // lone surrogate three, so one cut off at the end never fits either.
       const end = Math.min(length, at + pieceSize);
-      const { read, written } = encoder.encodeInto(at === 0 && end === length ? input : input.substring(at, end), pieceRoom);
+      const { read, written } = encoder.encodeInto(at === 0 && end === length ? input : input.substring(at, end), pieceBuffer);
       at += read;
       size = written;
     } else {
@@ -283,21 +283,21 @@ function asciiDigits(text) {
 // result is made as one string. Making a large string costs mostly the
 // fresh memory it takes (on some systems more than all the rest), and joined
 // strings would take it twice: once for the pieces, once for the whole. The
-// room is kept while the garbage collector leaves it, for the next large
+// buffer is kept while the garbage collector leaves it, for the next large
 // input; a string of the result's length takes as much memory anyway.
 let gatheredRef = null;
 
-function gatheringRoom(size, kept, used) {
-  let room = gatheredRef === null ? undefined : gatheredRef.deref();
-  if (room === undefined || room.length < size) {
+function gatheringBuffer(size, kept, used) {
+  let buffer = gatheredRef === null ? undefined : gatheredRef.deref();
+  if (buffer === undefined || buffer.length < size) {
     const grown = new Uint8Array(size);
     if (kept !== undefined) {
       grown.set(kept.subarray(0, used));
     }
-    room = grown;
-    gatheredRef = typeof WeakRef === 'function' ? new WeakRef(room) : null;
+    buffer = grown;
+    gatheredRef = typeof WeakRef === 'function' ? new WeakRef(buffer) : null;
   }
-  return room;
+  return buffer;
 }
 
 // The string of bytes[start, end), or the RangeError that says it is longer
@@ -315,12 +315,12 @@ function madeString(bytes, start, end) {
 }
 
 // `prefix` (ASCII, at most 48 characters, as many as the module leaves
-// room for) and the digits of an input of any length, made by the module a
+// space for) and the digits of an input of any length, made by the module a
 // piece at a time.
 function piecesDigits(input, prefix) {
   const at = prefix.length;
   let line = null;
-  let room = null;
+  let buffer = null;
   let used = 0;
   eachPiece(input, (size, flags) => {
     if (flags === ONLY) {
@@ -330,19 +330,19 @@ function piecesDigits(input, prefix) {
       return;
     }
     const count = core.hex_piece(size, 0, flags);
-    if (room === null) {
+    if (buffer === null) {
       // Eight digits for every two bytes; as many for a string's ASCII.
-      room = gatheringRoom(at + 4 * input.length + 8);
-      room.set(prefix);
+      buffer = gatheringBuffer(at + 4 * input.length + 8);
+      buffer.set(prefix);
       used = at;
     }
-    if (used + count > room.length) {
-      room = gatheringRoom(Math.ceil(1.5 * (used + count)), room, used);
+    if (used + count > buffer.length) {
+      buffer = gatheringBuffer(Math.ceil(1.5 * (used + count)), buffer, used);
     }
-    room.set(heap.subarray(resultArea, resultArea + count), used);
+    buffer.set(heap.subarray(resultArea, resultArea + count), used);
     used += count;
   });
-  return line !== null ? line : madeString(room, 0, used);
+  return line !== null ? line : madeString(buffer, 0, used);
 }
 
 // `prefix` (captionBytes or none) and the input's digits.
@@ -371,7 +371,7 @@ function digitsOf(input, prefix, name) {
     if (input.length > pieceSize / 3) {
       return piecesDigits(input, prefix);
     }
-    length = encoder.encodeInto(input, pieceRoom).written;
+    length = encoder.encodeInto(input, pieceBuffer).written;
   } else {
     throw wrongInput(name, input);
   }
@@ -449,10 +449,10 @@ function encryption(words) {
   ) {
     throw new TypeError(`encryption() takes a Uint32Array, not ${typeName(words)}`);
   }
-  const room = resultSize >>> 2;
+  const most = resultSize >>> 2; // words a call takes
   const first = resultArea >>> 2;
-  for (let at = 0; at < words.length; at += room) {
-    const chunk = words.subarray(at, at + room);
+  for (let at = 0; at < words.length; at += most) {
+    const chunk = words.subarray(at, at + most);
     words32.set(chunk, first);
     core.transform_words(chunk.length);
     chunk.set(words32.subarray(first, first + chunk.length));
@@ -682,7 +682,7 @@ function encryptLines(texts, options) {
   checkChunk('encryptLines()', texts);
   const stream = new LineStream(encoderOptions('encryptLines()', options));
   const bytes = typeof texts === 'string' ? encoder.encode(texts) : texts;
-  // Room for every line, found by the library: one array, written once.
+  // Space for every line, found by the library: one array, written once.
   let capacity = 0;
   eachPiece(bytes, (size) => {
     capacity += core.lines_capacity(size, stream.flags);

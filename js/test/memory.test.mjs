@@ -37,7 +37,7 @@ test('a 64 MiB text twenty times: the module\'s memory unchanged, resident memor
       assert.equal(line.slice(0, expected.length), expected);
       assert.equal(memory.buffer.byteLength, size);
     }
-    // And the way back of the last line, 256 MiB, in pieces.
+    // And decrypting the last line, 256 MiB, in pieces.
     assert.equal(decrypt(hex(text)).length, text.length);
     assert.equal(memory.buffer.byteLength, size);
   })();

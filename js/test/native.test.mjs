@@ -1,5 +1,5 @@
 // The package against the native build: the lines encrypt-lines writes for
-// random texts, every byte value and every unit, and its way back, made
+// random texts, every byte value and every unit, and decrypting, made
 // here at test time. ENCRYPT_LINES names the program (by default the
 // release build's, build/release/encrypt-lines at the top of the
 // repository); without it these tests are skipped.
@@ -61,7 +61,7 @@ function nativeLines(texts, zero) {
   return lines;
 }
 
-// Random texts as views at odd places into one larger buffer, none holding
+// Random texts as views at odd positions into one larger buffer, none holding
 // `avoid`: some empty, some long enough to cross the module's pieces.
 function randomTexts(count, avoid) {
   const lengths = Array.from({ length: count }, (_, i) => (i === 7 ? (3 << 20) + 1 + random(9) : random(300)));

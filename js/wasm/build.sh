@@ -27,7 +27,7 @@ exports+=,line_decoder_failure,line_decoder_failed_line
 memory=$((64 << 20))
 
 # The plain C++ paths only (the x86 kernels compile to nothing for wasm32);
-# -fconstexpr-steps for the way back's tables, which the compiler makes;
+# -fconstexpr-steps for decrypting's tables, which the compiler makes;
 # a square root that sets no errno; no exceptions, no growth, no start-up
 # call, nothing of the C library's input and output.
 flags=(-std=c++20 -O3 -msimd128 -fno-exceptions -fno-rtti -fno-math-errno

@@ -28,19 +28,19 @@ namespace {
 using encrypt::detail::line_decrypter;
 
 // Bytes of text, or of a line, that one call takes.
-constexpr std::size_t piece_room = std::size_t{1} << 20;
+constexpr std::size_t piece_bytes = std::size_t{1} << 20;
 // What a piece left undone: fewer than 64 bytes the decrypter wants again,
 // and the one byte held back in case it is a last line end's carriage
 // return.
-constexpr std::size_t carry_room = 128;
+constexpr std::size_t carry_bytes = 128;
 // A caption, the digits of a full piece, eight a unit, and the zero
-// encrypt_hex() ends them with; the same room holds words, decrypted text
+// encrypt_hex() ends them with; the same space holds words, decrypted text
 // and the streams' output.
-constexpr std::size_t result_room = 4 * piece_room + 64;
+constexpr std::size_t result_bytes = 4 * piece_bytes + 64;
 
-alignas(16) unsigned char input[carry_room + piece_room];
-unsigned char* const piece = input + carry_room;
-alignas(16) unsigned char result[result_room];
+alignas(16) unsigned char input[carry_bytes + piece_bytes];
+unsigned char* const piece = input + carry_bytes;
+alignas(16) unsigned char result[result_bytes];
 char message[ENCRYPT_REASON_SIZE];  // reason()'s
 
 // Bytes carried from the last piece, at piece - carried.
@@ -52,10 +52,10 @@ enum : std::uint32_t { first_piece = 1, last_piece = 2 };
 
 // The decrypter lives here, made on first use rather than by a static
 // constructor, so that the module needs no start-up call.
-alignas(line_decrypter) unsigned char decrypter_room[sizeof(line_decrypter)];
+alignas(line_decrypter) unsigned char decrypter_storage[sizeof(line_decrypter)];
 line_decrypter* decrypter = nullptr;
 std::size_t decrypted = 0;    // text bytes in the result area
-bool decrypted_lost = false;  // text that found no room there
+bool decrypted_lost = false;  // text that found no space there
 
 // The streams' input left in the piece area, and their output in the
 // result area.
@@ -75,7 +75,7 @@ void require(bool holds) noexcept {
 // The carried bytes and the piece's `length`, together: the bytes the call
 // works on. The piece's own flags say whether an earlier piece counts.
 unsigned char* joined(std::uint32_t length, std::uint32_t flags, std::size_t& size) noexcept {
-    require(length <= piece_room);
+    require(length <= piece_bytes);
     if ((flags & first_piece) != 0) {
         carried = 0;
     }
@@ -85,13 +85,13 @@ unsigned char* joined(std::uint32_t length, std::uint32_t flags, std::size_t& si
 
 // The last `keep` bytes of [data, data + size) go in front of the next piece.
 void carry(const unsigned char* data, std::size_t size, std::size_t keep) noexcept {
-    require(keep <= carry_room);
+    require(keep <= carry_bytes);
     std::memmove(piece - keep, data + size - keep, keep);
     carried = keep;
 }
 
 void take_text(void*, const unsigned char* text, std::size_t size) noexcept {
-    if (size > result_room - decrypted) {
+    if (size > result_bytes - decrypted) {
         decrypted_lost = true;
         return;
     }
@@ -106,10 +106,10 @@ std::int32_t run(Stream* stream, std::uint32_t finish,
                  int (*update)(Stream*, const char**, std::size_t*, char**, std::size_t*),
                  int (*end)(Stream*, char**, std::size_t*)) {
     char* out = reinterpret_cast<char*>(result);
-    std::size_t room = result_room;
-    const int status = finish != 0 ? end(stream, &out, &room)
-                                   : update(stream, &stream_in, &stream_in_left, &out, &room);
-    stream_out = result_room - room;
+    std::size_t space = result_bytes;
+    const int status = finish != 0 ? end(stream, &out, &space)
+                                   : update(stream, &stream_in, &stream_in_left, &out, &space);
+    stream_out = result_bytes - space;
     return status;
 }
 
@@ -120,9 +120,9 @@ extern "C" {
 #define ENCRYPT_WASM_EXPORT __attribute__((used, visibility("default")))
 
 ENCRYPT_WASM_EXPORT unsigned char* piece_area() { return piece; }
-ENCRYPT_WASM_EXPORT std::uint32_t piece_size() { return piece_room; }
+ENCRYPT_WASM_EXPORT std::uint32_t piece_size() { return piece_bytes; }
 ENCRYPT_WASM_EXPORT unsigned char* result_area() { return result; }
-ENCRYPT_WASM_EXPORT std::uint32_t result_size() { return result_room; }
+ENCRYPT_WASM_EXPORT std::uint32_t result_size() { return result_bytes; }
 
 // The digits of the piece's `length` bytes, with what the last piece
 // carried, into the result area from byte `at` on (where JavaScript may have
@@ -160,7 +160,7 @@ ENCRYPT_WASM_EXPORT std::uint32_t words_piece(std::uint32_t length, std::uint32_
 
 // Transforms the first `count` words of the result area in place.
 ENCRYPT_WASM_EXPORT void transform_words(std::uint32_t count) {
-    require(count <= result_room / 4);
+    require(count <= result_bytes / 4);
     encrypt_words(reinterpret_cast<std::uint32_t*>(result), count);
 }
 
@@ -185,7 +185,7 @@ ENCRYPT_WASM_EXPORT void unit_digits() {
 // The text decided so far waits in the result area for decrypt_take().
 ENCRYPT_WASM_EXPORT std::int32_t decrypt_piece(std::uint32_t length, std::uint32_t flags) {
     if (decrypter == nullptr) {
-        decrypter = new (decrypter_room) line_decrypter(take_text, nullptr);
+        decrypter = new (decrypter_storage) line_decrypter(take_text, nullptr);
     }
     if ((flags & first_piece) != 0) {
         decrypter->abandon();
@@ -205,7 +205,7 @@ ENCRYPT_WASM_EXPORT std::int32_t decrypt_piece(std::uint32_t length, std::uint32
     const auto* line = reinterpret_cast<const char*>(data);
     switch (decrypter->finish(data, encrypt::detail::without_line_end(line, size))) {
         case line_decrypter::outcome::text:
-            // Text that found no room: the result area is this layer's
+            // Text that found no space: the result area is this layer's
             // fixed memory, short of what the library would have had.
             return decrypted_lost ? ENCRYPT_NO_MEMORY : 0;
         case line_decrypter::outcome::ambiguous:
@@ -249,14 +249,14 @@ ENCRYPT_WASM_EXPORT void line_decoder_free(encrypt_line_decoder* decoder) {
 
 // The most bytes the lines of the texts in the piece's `length` bytes take.
 ENCRYPT_WASM_EXPORT std::uint32_t lines_capacity(std::uint32_t length, std::uint32_t options) {
-    require(length <= piece_room);
+    require(length <= piece_bytes);
     return static_cast<std::uint32_t>(
         encrypt_lines_capacity(reinterpret_cast<const char*>(piece), length, options));
 }
 
 // The piece's `length` bytes become the streams' input.
 ENCRYPT_WASM_EXPORT void lines_input(std::uint32_t length) {
-    require(length <= piece_room);
+    require(length <= piece_bytes);
     stream_in = reinterpret_cast<const char*>(piece);
     stream_in_left = length;
 }
