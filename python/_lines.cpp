@@ -394,6 +394,13 @@ PyObject* run_stream(PyObject* self, const char* data, std::size_t size, bool fi
     } else {
         done = decode(stream->decoder, data, size, finish, stream->mode, stream->failures, out);
     }
+    // A call that raised ends its stream: the next one starts a new stream,
+    // its lines counted from 1, as after finish().
+    if (!done && stream->encoder != nullptr) {
+        encrypt_line_encoder_reset(stream->encoder);
+    } else if (!done) {
+        encrypt_line_decoder_reset(stream->decoder);
+    }
     stream->busy = false;
     return done ? out.bytes() : nullptr;
 }
@@ -568,7 +575,8 @@ PyType_Slot decoder_slots[] = {
                     "line with no one text raises ValueError('line N: reason'); with\n"
                     "'skip' it is left out and listed in failures. A line that fails after\n"
                     "part of its text was returned stops the stream: ValueError in either\n"
-                    "mode. Memory running short raises MemoryError.")},
+                    "mode. Memory running short raises MemoryError. A call that raised ends\n"
+                    "its stream; the next call starts a new one.")},
     {Py_tp_init, reinterpret_cast<void*>(decoder_init)},
     {Py_tp_dealloc, reinterpret_cast<void*>(stream_dealloc)},
     {Py_tp_traverse, reinterpret_cast<void*>(stream_traverse)},

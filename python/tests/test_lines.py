@@ -63,8 +63,11 @@ def test_decrypt_lines_skips_or_raises_with_the_line_number(separator):
         decoder = encrypt.LineDecoder(separator=separator, errors="skip")
         assert in_chunks(decoder, lines, size) == texts
         assert decoder.failures == failures
+        strict = encrypt.LineDecoder(separator=separator)
         with pytest.raises(ValueError, match="^%s$" % first):
-            in_chunks(encrypt.LineDecoder(separator=separator), lines, size)
+            in_chunks(strict, lines, size)
+        # The call that raised ended its stream: the next starts a new one.
+        assert strict.update(b"32c8\n") == b"c" + separator
 
 
 def test_a_line_that_fails_after_its_text_went_out_stops_the_stream():
