@@ -5,6 +5,7 @@ import mmap
 import os
 import random
 import re
+import subprocess
 import sys
 import threading
 
@@ -186,3 +187,8 @@ def test_decrypt_gives_texts_back():
 def test_decrypt_refuses(line, error, message):
     with pytest.raises(error, match=message):
         encrypt.decrypt(line)
+
+
+def test_importing_the_cluster_front_end_needs_no_dask():
+    code = "import sys, encrypt.cluster; print([m for m in ('dask', 'distributed') if m in sys.modules])"
+    assert subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout == "[]\n"
