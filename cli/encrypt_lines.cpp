@@ -103,12 +103,12 @@ void widen_output_pipe() {}
 #endif
 
 // One run's work: every input through the library's encoder or decoder,
-// the output gathered in one buffer, written whenever it is full.
+// the output gathered in buffers that the writer takes in turn.
 template <class Stream>
 class lines_job {
 public:
-    lines_job(Stream& stream, encrypt::cli::standard_output& out, char* buffer) noexcept
-        : stream_(stream), out_(out), buffer_(buffer), next_(buffer) {}
+    lines_job(Stream& stream, encrypt::cli::output_thread& writer, char* first_buffer) noexcept
+        : stream_(stream), writer_(writer), buffer_(first_buffer), next_(first_buffer) {}
 
     // Whether the work goes on: it stops where a write failed, or where
     // decrypting stopped inside a line's text.
@@ -143,28 +143,28 @@ public:
         }
     }
 
-    // Writes what the buffer holds; false once a write failed.
-    bool write() noexcept {
+    // What the buffer holds goes to the writer, and with `wait`, out.
+    bool hand_over(bool wait) noexcept {
         if (!stopped_ && next_ != buffer_) {
-            out_.write(buffer_, static_cast<std::size_t>(next_ - buffer_));
-            stopped_ = out_.error != 0;
+            buffer_ = writer_.put(buffer_, static_cast<std::size_t>(next_ - buffer_));
+            stopped_ = buffer_ == nullptr;
             next_ = buffer_;
             space_ = output_size;
         }
-        return !stopped_;
+        return !stopped_ && (!wait || writer_.drain());
     }
 
 private:
     void follow(int result) noexcept {
         if (space_ == 0) {
-            write();
+            hand_over(false);
         }
         if (result >= 0 || stopped_) {
             return;
         }
         // A line with no text to write, reported after the lines before it.
         any_failed_ = true;
-        if (!write()) {
+        if (!hand_over(true)) {
             return;
         }
         if constexpr (std::is_same_v<Stream, encrypt::line_decoder>) {
@@ -180,7 +180,7 @@ private:
     }
 
     Stream& stream_;
-    encrypt::cli::standard_output& out_;
+    encrypt::cli::output_thread& writer_;
     char* buffer_;
     char* next_;
     std::size_t space_ = output_size;
@@ -197,7 +197,7 @@ int read_all(Job& job, int fd, char* block) {
     for (;;) {
         // Lines that are ready go out before a read that may wait, so that
         // a program talking to us through pipes gets each one at once.
-        if (!never_waits && !job.write()) {
+        if (!never_waits && !job.hand_over(false)) {
             return 0;
         }
         const long got = read_input(fd, block, block_size);
@@ -228,7 +228,7 @@ bool read_inputs(Job& job, char* block, char** inputs, int count) {
             job.end(error != 0);
         }
         if (error != 0) {
-            job.write();  // the lines before go out first
+            job.hand_over(true);  // the lines before go out first
             encrypt::cli::report(program_name, inputs[i], error);
             read_failed = true;
         }
@@ -236,12 +236,12 @@ bool read_inputs(Job& job, char* block, char** inputs, int count) {
             close_input(fd);
         }
     }
-    job.write();
+    job.hand_over(false);
     return !read_failed;
 }
 
 // The whole run through a stream of the library's, in `memory`: the input
-// block, then the output buffer.
+// block, then the output buffers.
 template <class Stream>
 int run(unsigned options, char* memory, char** inputs, int count) {
     Stream stream(options);
@@ -251,8 +251,11 @@ int run(unsigned options, char* memory, char** inputs, int count) {
     }
     widen_output_pipe();
     encrypt::cli::standard_output out;
-    lines_job<Stream> job(stream, out, memory + block_size);
+    char* const first_buffer = memory + block_size;
+    encrypt::cli::output_thread writer(out, first_buffer + output_size, output_size);
+    lines_job<Stream> job(stream, writer, first_buffer);
     const bool all_read = read_inputs(job, memory, inputs, count);
+    writer.finish();
     return out.close(program_name,
                      all_read && job.going() && !job.any_failed() ? EXIT_SUCCESS : EXIT_FAILURE);
 }
@@ -309,8 +312,10 @@ int main(int argc, char** argv) {
     }
 #endif
 
-    // The input block and the output buffer.
-    const encrypt::detail::large_buffer memory(block_size + output_size);
+    // The input block and the output buffers: the one in hand and the
+    // writer's spares.
+    constexpr std::size_t buffers = 1 + encrypt::cli::output_thread::spare_buffers;
+    const encrypt::detail::large_buffer memory(block_size + buffers * output_size);
     if (memory.data() == nullptr) {
         encrypt::cli::report(program_name, "memory exhausted");
         return EXIT_FAILURE;
