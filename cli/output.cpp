@@ -73,7 +73,10 @@ output_thread::output_thread(standard_output& out, char* spares, std::size_t buf
     for (int i = 0; i < spare_buffers; ++i) {
         buffers_[1 + i] = spares + static_cast<std::size_t>(i) * buffer_size;
     }
-#ifndef _WIN32  // where the C runtime's stream, in text mode, takes the blocks in turn
+// Where the C runtime's stream, in text mode, takes the blocks in turn, and
+// in the build that measures what the thread gives (bench/writer_thread.sh),
+// no thread is started.
+#if !defined(_WIN32) && !defined(ENCRYPT_NO_WRITER_THREAD)
     // The writer needs little stack: a small one keeps the process within
     // the few megabytes it is known for.
     pthread_attr_t attributes;
