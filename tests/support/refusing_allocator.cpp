@@ -21,6 +21,10 @@ bool refusing = false;
 std::size_t smallest_refused = 0;
 std::size_t largest_refused = 0;
 
+}  // namespace
+
+#ifdef ENCRYPT_REPLACES_MALLOC
+namespace {
 bool refuse(std::size_t size) {
     if (!refusing || size < smallest_refused || size > largest_refused) {
         return false;
@@ -30,7 +34,6 @@ bool refuse(std::size_t size) {
 }
 }  // namespace
 
-#ifdef ENCRYPT_REPLACES_MALLOC
 extern "C" {
 void* __libc_malloc(std::size_t size);
 void* __libc_realloc(void* block, std::size_t size);
