@@ -34,12 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::uint32_t word : words) {
         expected_words += encrypt::test::printf_hex(word);
     }
-    std::unique_ptr<char[]> digits(new char[words.size() * 8 + 1]);
-    char* end = digits.get();
+    std::unique_ptr<char[]> formatted(new char[words.size() * 8 + 1]);
+    char* end = formatted.get();
     for (const std::uint32_t word : words) {
         end = encrypt::detail::format_hex(end, word);
     }
-    check(std::string(digits.get(), static_cast<std::size_t>(end - digits.get())) == expected_words);
+    check(std::string(formatted.get(), static_cast<std::size_t>(end - formatted.get())) == expected_words);
 
     const std::string text(reinterpret_cast<const char*>(data), size);
     const auto length = static_cast<std::uint32_t>(size);
