@@ -16,7 +16,7 @@ that their start-up is not in the figures.
     PYTHONPATH=build/release/python/package /usr/bin/python3 bench/cluster.py [--size 1GiB] [--rounds 3] [--dir DIR]
 
 DIR (default: a new directory under /var/tmp) must be on local disk, with
-room for the input and some five times as much output.
+space for the input and some five times as much output.
 """
 
 import argparse

@@ -1,6 +1,6 @@
 // Preloaded into a command under test: a heap that runs out on demand and
 // checks that everything it handed out came back. A mapping of anonymous
-// memory is a request too: large rooms are mapped rather than allocated.
+// memory is a request too: large buffers are mapped rather than allocated.
 //   ENCRYPT_TEST_MALLOC_LIMIT=BYTES  refuse every request larger than BYTES
 //   ENCRYPT_TEST_MALLOC_REFUSE=N     refuse the Nth request (from 1) and no other
 // At exit it writes "refuse_malloc: N blocks never freed" to standard error
