@@ -244,11 +244,13 @@ bool record_failure(encrypt_line_decoder* decoder, PyObject* failures) {
 
 // Runs the decoder over `size` bytes at `data`, and with `finish` to the end
 // of the input, into `out`. A failed line raises in strict mode; in skip
-// mode it goes into `failures` (if not null) and reading goes on, except
-// where the stream stopped or memory ran short. Returns false with an
-// exception set.
+// mode it goes into `failures` (if not null) and reading goes on. A line
+// that fails after part of its text went out stops the stream: in skip mode
+// the output up to there is kept, the line listed once, and `stopped` set;
+// the input after it is left unread. Memory running short raises in either
+// mode. Returns false with an exception set.
 bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, bool finish,
-            on_error mode, PyObject* failures, output& out) {
+            on_error mode, PyObject* failures, bool& stopped, output& out) {
     PyThreadState* released = size >= release_gil_from ? PyEval_SaveThread() : nullptr;
     bool recorded = true;
     bool grown = true;
@@ -270,9 +272,10 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
         if (result >= 0) {
             continue;
         }
-        if (mode == on_error::strict || result == ENCRYPT_STOPPED || result == ENCRYPT_NO_MEMORY) {
+        if (mode == on_error::strict || result == ENCRYPT_NO_MEMORY || (result == ENCRYPT_STOPPED && stopped)) {
             break;
         }
+        stopped = result == ENCRYPT_STOPPED;
         if (failures != nullptr) {
             // Python objects are touched with the GIL held.
             if (released != nullptr) {
@@ -285,6 +288,9 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
             }
         }
         result = ENCRYPT_LINES_OK;
+        if (stopped) {
+            break;
+        }
     }
     if (released != nullptr) {
         PyEval_RestoreThread(released);
@@ -296,7 +302,7 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
         PyErr_NoMemory();
         return false;
     }
-    if (result < 0) {
+    if (result < 0 && !(result == ENCRYPT_STOPPED && stopped)) {
         raise_failure(decoder, result);
         return false;
     }
@@ -332,8 +338,9 @@ PyObject* decrypt_lines(PyObject*, PyObject* args, PyObject* kwargs) {
         encrypt_line_decoder_free(decoder);
         return PyErr_NoMemory();
     }
+    bool stopped = false;
     const bool decoded = decode(decoder, lines.data(), lines.size(), true, mode,
-                                failures != Py_None ? failures : nullptr, out);
+                                failures != Py_None ? failures : nullptr, stopped, out);
     encrypt_line_decoder_free(decoder);
     return decoded ? out.bytes() : nullptr;
 }
@@ -351,6 +358,7 @@ struct stream_object {
     PyObject* failures;  // LineDecoder's list of (line, reason)
     output out;
     bool busy;
+    bool stopped;  // LineDecoder: a line failed after part of its text went out
 };
 
 stream_object* as_stream(PyObject* self) { return reinterpret_cast<stream_object*>(self); }
@@ -392,7 +400,13 @@ PyObject* run_stream(PyObject* self, const char* data, std::size_t size, bool fi
             PyErr_NoMemory();
         }
     } else {
-        done = decode(stream->decoder, data, size, finish, stream->mode, stream->failures, out);
+        done = decode(stream->decoder, data, size, finish, stream->mode, stream->failures,
+                      stream->stopped, out);
+        // finish() ends a stopped stream too: the next call starts a new one.
+        if (done && finish && stream->stopped) {
+            encrypt_line_decoder_reset(stream->decoder);
+            stream->stopped = false;
+        }
     }
     // A call that raised ends its stream: the next one starts a new stream,
     // its lines counted from 1, as after finish().
@@ -400,6 +414,7 @@ PyObject* run_stream(PyObject* self, const char* data, std::size_t size, bool fi
         encrypt_line_encoder_reset(stream->encoder);
     } else if (!done) {
         encrypt_line_decoder_reset(stream->decoder);
+        stream->stopped = false;
     }
     stream->busy = false;
     return done ? out.bytes() : nullptr;
@@ -480,6 +495,7 @@ int decoder_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     stream->failures = failures;
     encrypt_line_decoder_free(stream->decoder);
     stream->options = options;
+    stream->stopped = false;
     stream->decoder = encrypt_line_decoder_new(options);
     if (stream->decoder == nullptr) {
         PyErr_NoMemory();
@@ -547,9 +563,17 @@ PyMethodDef decoder_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+PyObject* decoder_stopped(PyObject* self, void*) {
+    return PyBool_FromLong(as_stream(self)->stopped ? 1 : 0);
+}
+
 PyGetSetDef decoder_getset[] = {
     {"failures", decoder_failures, nullptr,
      "The failed lines so far with errors='skip', as (line number, reason).", nullptr},
+    {"stopped", decoder_stopped, nullptr,
+     "Whether a line that failed after part of its text was returned stopped\n"
+     "the stream (errors='skip'): nothing more comes out until finish().",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -574,9 +598,11 @@ PyType_Slot decoder_slots[] = {
                     "chunk at a time: what encrypt-lines -d writes. With errors='strict' a\n"
                     "line with no one text raises ValueError('line N: reason'); with\n"
                     "'skip' it is left out and listed in failures. A line that fails after\n"
-                    "part of its text was returned stops the stream: ValueError in either\n"
-                    "mode. Memory running short raises MemoryError. A call that raised ends\n"
-                    "its stream; the next call starts a new one.")},
+                    "part of its text went out stops the stream: ValueError in strict mode;\n"
+                    "with 'skip' the call returns the texts up to there, the line is listed,\n"
+                    "stopped turns true, and nothing more comes out until finish(). Memory\n"
+                    "running short raises MemoryError. A call that raised ends its stream;\n"
+                    "the next call starts a new one.")},
     {Py_tp_init, reinterpret_cast<void*>(decoder_init)},
     {Py_tp_dealloc, reinterpret_cast<void*>(stream_dealloc)},
     {Py_tp_traverse, reinterpret_cast<void*>(stream_traverse)},
@@ -607,8 +633,9 @@ PyMethodDef lines_methods[] = {
      "what encrypt-lines -d writes. With errors='strict' a line with no one\n"
      "text raises ValueError('line N: reason'). With errors='skip' it is left\n"
      "out, and (N, reason) is appended to the list failures if one is given;\n"
-     "a line that fails after part of its text went out still raises, as\n"
-     "nothing can follow it. Memory running short raises MemoryError."},
+     "a line that fails after part of its text went out ends the output\n"
+     "there, as nothing may follow it, and is listed too. Memory running short\n"
+     "raises MemoryError."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -55,6 +55,10 @@ class LineDecoder:
     @property
     def failures(self) -> list[tuple[int, str]]:
         """The failed lines so far with errors='skip', as (line number, reason)."""
+    @property
+    def stopped(self) -> bool:
+        """Whether a line that failed after part of its text went out stopped
+        the stream (errors='skip'): nothing more comes out until finish()."""
     def update(self, chunk: ReadableBuffer, /) -> bytes:
         """The texts decided after the next bytes of the stream of lines."""
     def finish(self) -> bytes:

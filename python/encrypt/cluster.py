@@ -112,14 +112,13 @@ def _run_block(block, part, split, separator, decrypt):
     """One block of `block.path` through the stream and into the file
     `part`, written under a temporary name and renamed when whole, so that
     a task run again after its worker died never leaves a torn or doubled
-    part. Returns the line feeds the block holds and, decrypting, its
-    failed lines numbered within the block."""
+    part. Returns the line feeds the block holds, decrypting its failed
+    lines numbered within the block, and whether a failed line stopped it."""
     _keep_freed_memory()
     buffer = bytearray(_READ_SIZE)
     view = memoryview(buffer)
     stream = LineDecoder(separator=separator, errors="skip") if decrypt else LineEncoder(separator=separator)
     line_feeds = 0
-    stopped = None
     directory, name = os.path.split(part)
     temporary = os.path.join(directory, f".{name}.{uuid.uuid4().hex}.tmp")
     try:
@@ -138,29 +137,19 @@ def _run_block(block, part, split, separator, decrypt):
                 left -= got
                 if decrypt:
                     line_feeds += buffer.count(b"\n", 0, got)
-                if stopped is None:
-                    try:
-                        out.write(stream.update(view[:got]))
-                    except ValueError as error:
-                        stopped = error
-            if stopped is None:
-                try:
-                    out.write(stream.finish())
-                except ValueError as error:
-                    stopped = error
+                out.write(stream.update(view[:got]))
+            # A line that failed after part of its text went out stops the
+            # stream, as it stops encrypt-lines: anything more would run on
+            # from that text. update() gave nothing more after it, and the
+            # job empties the parts of the blocks after this one.
+            stopped = decrypt and stream.stopped
+            out.write(stream.finish())
         os.replace(temporary, part)
     except BaseException:
         with contextlib.suppress(OSError):
             os.remove(temporary)
         raise
-    failures = list(stream.failures) if decrypt else []
-    if stopped is not None:
-        # A line that failed after part of its text went out stops the
-        # stream, as it stops encrypt-lines: anything more would run on
-        # from that text. The rest of the block is left out. "line N: reason"
-        number, _, reason = str(stopped).partition(": ")
-        failures.append((int(number.split()[-1]), reason))
-    return line_feeds, failures
+    return line_feeds, list(stream.failures) if decrypt else [], stopped
 
 
 def _inputs(inputs):
@@ -252,11 +241,25 @@ class _Job:
         self._remove_parts(temporary_only=True)
         failures = []
         first_line = {}
-        for block, (line_feeds, block_failures) in zip(self.blocks, results):
+        for i, (block, (line_feeds, block_failures, stopped)) in enumerate(zip(self.blocks, results)):
             before = first_line.get(block.input, 0)
             failures.extend(Failure(block.name, before + line, reason) for line, reason in block_failures)
             first_line[block.input] = before + line_feeds
+            if stopped:
+                # encrypt-lines writes nothing after such a line, which
+                # would run on from its unfinished text: the later parts,
+                # written meanwhile, become empty, and their failures go.
+                for later in range(i + 1, len(self.blocks)):
+                    self._empty_part(os.path.join(self.output_dir, f"part-{later:0{width}d}"))
+                break
         return failures
+
+    @staticmethod
+    def _empty_part(part):
+        directory, name = os.path.split(part)
+        temporary = os.path.join(directory, f".{name}.{uuid.uuid4().hex}.tmp")
+        open(temporary, "wb").close()
+        os.replace(temporary, part)
 
     def _remove_parts(self, temporary_only=False):
         for name in os.listdir(self.output_dir):

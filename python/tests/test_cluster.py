@@ -202,21 +202,21 @@ def test_encrypt_files_returns_failures_or_raises(cluster, inputs, tmp_path, mon
     assert b"".join(parts(tmp_path / "skip", count)) == b"".join(parts(tmp_path / "strict", count)) == want.stdout
 
 
-def test_a_line_failing_after_its_text_went_out_ends_its_block(cluster, tmp_path, monkeypatch):
+def test_a_line_failing_after_its_text_went_out_ends_the_output(cluster, tmp_path, monkeypatch):
     # Past 16 MiB a text goes out as it comes; the letter at the end of its
     # line makes it no result line.
     generator = random.Random(16)
     first, huge, last = (generator.randbytes(size).translate(LETTERS) for size in (10, 17 << 20, 10))
     monkeypatch.chdir(tmp_path)
     (tmp_path / "huge.txt").write_bytes(encrypt.encrypt_lines(first) + encrypt.encrypt_lines(huge).rstrip() + b"g\n"
-                                        + encrypt.encrypt_lines(last))
+                                        + encrypt.encrypt_lines(last) + b"zz\n")
     failures = encrypt_files("huge.txt", "out", decrypt=True, blocksize=32 << 20, client=cluster.client)
     want = run([ENCRYPT_LINES, "-d", "huge.txt"])
     assert [f"encrypt-lines: {failure}\n".encode() for failure in failures] == [want.stderr]
-    # Its block's part ends inside its text; the next block goes on.
-    got = [(tmp_path / "out" / f"part-{i:05d}").read_bytes() for i in range(3)]
-    assert got[0].startswith(first + b"\n") and huge.startswith(got[0][len(first) + 1 :])
-    assert got[1:] == [b"", last + b"\n"]
+    # The parts end inside its text, as the command's output does: nothing
+    # of the blocks after it runs on from that text.
+    got = b"".join((tmp_path / "out" / f"part-{i:05d}").read_bytes() for i in range(3))
+    assert got == want.stdout and got.startswith(first + b"\n") and huge.startswith(got[len(first) + 1 :])
 
 
 def test_a_worker_killed_mid_job(cluster, inputs, tmp_path):

@@ -71,13 +71,23 @@ def test_decrypt_lines_skips_or_raises_with_the_line_number(separator):
 
 
 def test_a_line_that_fails_after_its_text_went_out_stops_the_stream():
-    # A text of zero bytes past the 16 MiB held back, whose line then fails.
-    long_line = b"82" * (9 << 20) + b"zz\n"
-    decoder = encrypt.LineDecoder(errors="skip")
-    with pytest.raises(ValueError, match="^line 2: not a result line; the output stops after part of its text$"):
-        in_chunks(decoder, b"32c8\n" + long_line + b"32c8\n", 1 << 20)
-    with pytest.raises(ValueError, match="the output stops"):
-        encrypt.decrypt_lines(long_line, errors="skip")
+    # A text of zero bytes past the 16 MiB held back, whose line then fails;
+    # nothing after it may come out, nor its later failed line be listed.
+    lines = b"32c8\n" + b"82" * (9 << 20) + b"zz\n32c8\nzz\n"
+    stop = (2, "not a result line; the output stops after part of its text")
+    failures = []
+    whole = encrypt.decrypt_lines(lines, errors="skip", failures=failures)
+    assert failures == [stop]
+    assert whole.startswith(b"c\n") and len(whole) > 2 + (16 << 20) and not whole[2:].strip(b"\0")
+    # The same bytes whatever the chunks, the call that met the line included.
+    for size in (64 << 10, 1 << 20, len(lines)):
+        decoder = encrypt.LineDecoder(errors="skip")
+        got = b"".join(decoder.update(lines[at : at + size]) for at in range(0, len(lines), size))
+        assert (got, decoder.failures, decoder.stopped) == (whole, [stop], True)
+        assert decoder.update(b"32c8\n") + decoder.finish() == b"" and not decoder.stopped
+        assert decoder.update(b"32c8\n") == b"c\n"
+    with pytest.raises(ValueError, match="^line 2: %s$" % stop[1]):
+        encrypt.decrypt_lines(lines)
 
 
 @pytest.mark.parametrize(
