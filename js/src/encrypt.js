@@ -596,14 +596,18 @@ const dropped =
     : null;
 
 // One stream of the library's, the module's object made when it starts and
-// released at its end, or where a failed line ends it.
+// released at its end, or where a failed line ends it. With 'skip', a line
+// that fails after part of its text went out is listed and stops the
+// stream (`stopped`) until finish(), unless `stopThrows`.
 class LineStream {
-  constructor({ name, decoding, flags, skip }, failures) {
+  constructor({ name, decoding, flags, skip }, failures, stopThrows = false) {
     this.name = name;
     this.decoding = decoding;
     this.flags = flags;
     this.skip = skip;
     this.failures = failures;
+    this.stopThrows = stopThrows;
+    this.stopped = false;
     this.handle = 0;
   }
 
@@ -635,15 +639,16 @@ class LineStream {
   run(finish, take) {
     const status = this.decoding ? core.line_decoder_run(this.handle, finish) : core.line_encoder_run(this.handle, finish);
     take(core.lines_output());
-    if (status < 0) {
+    if (status < 0 && !this.stopped) {
       const line = core.line_decoder_failed_line(this.handle);
       const reason = messageAt(core.line_decoder_failure(this.handle));
-      // Memory running short, and a stop, end the stream even with 'skip'.
-      if (!this.skip || status === STOPPED || status === NO_MEMORY) {
+      // Memory running short ends the stream even with 'skip'.
+      if (!this.skip || status === NO_MEMORY || (status === STOPPED && this.stopThrows)) {
         this.close();
         throw failure(status, `line ${line}: ${reason}`);
       }
       this.failures.push({ line, reason });
+      this.stopped = status === STOPPED;
     }
     return status;
   }
@@ -653,21 +658,25 @@ class LineStream {
   update(input, take) {
     this.open();
     eachPiece(input, (size) => {
+      if (this.stopped) {
+        return; // the input after a stop is left unread
+      }
       core.lines_input(size);
       do {
         this.run(0, take);
-      } while (core.lines_input_left() > 0 || core.lines_output() === resultSize);
+      } while (!this.stopped && (core.lines_input_left() > 0 || core.lines_output() === resultSize));
     });
   }
 
-  // The end of the stream: the rest of its output.
+  // The end of the stream: the rest of its output. It ends a stopped stream too.
   finish(take) {
     if (this.handle !== 0) {
-      while (this.run(1, take) !== LINES_END) {
+      while (!this.stopped && this.run(1, take) !== LINES_END) {
         // more output, or a failed line listed
       }
       this.close();
     }
+    this.stopped = false;
   }
 }
 
@@ -710,8 +719,9 @@ function encryptLines(texts, options) {
  * encrypt-lines -d writes for it. A line without one text throws a
  * RangeError, "line N: reason"; with `errors: 'skip'` it is left out and
  * `{ line, reason }` goes into the array `failures`, if one is given. A line
- * that fails after part of its text went out throws in either mode, as
- * nothing may follow it.
+ * that fails after part of its text went out ends the output there, as
+ * nothing may follow it: it throws with 'strict', and with 'skip' the texts
+ * up to it come back and it is listed.
  */
 function decryptLines(lines, options) {
   ready();
@@ -764,6 +774,11 @@ class LineDecoder extends LineCoder {
     const stream = new LineStream(decoderOptions('LineDecoder', options), []);
     streams.set(this, stream);
     Object.defineProperty(this, 'failures', { value: stream.failures, enumerable: true });
+  }
+
+  /** With errors: 'skip', whether a line that failed after part of its text went out stopped the stream: nothing more comes out until finish(). */
+  get stopped() {
+    return streams.get(this).stopped;
   }
 }
 
@@ -821,7 +836,7 @@ class EncryptLinesStream extends Transform {
 class DecryptLinesStream extends Transform {
   constructor(options) {
     ready();
-    const stream = new LineStream(decoderOptions('DecryptLinesStream', options), []);
+    const stream = new LineStream(decoderOptions('DecryptLinesStream', options), [], true);
     super(transformer(stream));
     Object.defineProperty(this, 'failures', { value: stream.failures, enumerable: true });
   }

@@ -89,8 +89,10 @@ export declare function encryptLines(texts: Input, options?: EncryptLinesOptions
  * Every result line's text, each followed by the separator: what
  * encrypt-lines -d writes for `lines`. With errors: 'skip', the lines left
  * out go into `failures`, if given. A line that fails after part of its
- * text went out (past the 16 MiB held back) throws in either mode; memory
- * running short throws an Error with `code` 'ENCRYPT_NO_MEMORY'.
+ * text went out (past the 16 MiB held back) ends the output there: it
+ * throws with 'strict', and with 'skip' the texts up to it come back and it
+ * is listed. Memory running short throws an Error with `code`
+ * 'ENCRYPT_NO_MEMORY'.
  */
 export declare function decryptLines(
   lines: Input,
@@ -111,6 +113,11 @@ export declare class LineDecoder {
   constructor(options?: DecryptLinesOptions);
   /** The lines left out with errors: 'skip', in order. */
   readonly failures: LineFailure[];
+  /**
+   * With errors: 'skip', whether a line that failed after part of its text
+   * went out stopped the stream: nothing more comes out until finish().
+   */
+  readonly stopped: boolean;
   /** Takes the next bytes of the lines and returns the texts decided so far. */
   update(chunk: Input): Uint8Array;
   /** Ends the lines (a last one needs no line feed) and returns the rest; then ready for new lines. */

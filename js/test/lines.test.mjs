@@ -133,17 +133,24 @@ test('a line that fails after 16 MiB of its text went out stops the stream in ei
   // Each unit 82 is two zero bytes: 17 MiB of text, past the 16 MiB held
   // back. The mode that goes on past other failures must stop here too.
   const long = latin1('82'.repeat(17 << 19));
-  const input = concat([latin1('32c8\n'), long, latin1('zz\n32c8\n')]);
-  const stop = new RangeError('line 2: not a result line; the output stops after part of its text');
-  const decoder = new LineDecoder({ errors: 'skip' });
-  const out = [];
-  assert.throws(() => cut(input, 1 << 20).forEach((chunk) => out.push(decoder.update(chunk))), stop);
+  const input = concat([latin1('32c8\n'), long, latin1('zz\n32c8\nzz\n')]);
+  const reason = 'not a result line; the output stops after part of its text';
+  const stop = new RangeError(`line 2: ${reason}`);
   // 'c', its separator, then zero bytes only: the next line's 'c' never.
-  const text = concat(out);
+  const failures = [];
+  const text = decryptLines(input, { errors: 'skip', failures });
+  assert.deepEqual(failures, [{ line: 2, reason }]);
   assert.ok(text.length > 16 << 20, `${text.length} bytes went out`);
   assert.deepEqual(text.subarray(0, 2), latin1('c\n'));
   assert.equal(text.subarray(2).findIndex((byte) => byte !== 0), -1);
-  assert.throws(() => decryptLines(input, { errors: 'skip' }), stop);
+  // The same bytes in chunks, the call that met the line included; finish() ends the stop.
+  const decoder = new LineDecoder({ errors: 'skip' });
+  const out = concat(cut(input, 1 << 20).map((chunk) => decoder.update(chunk)));
+  assert.ok(Buffer.from(out).equals(Buffer.from(text)));
+  assert.deepEqual([decoder.failures, decoder.stopped], [[{ line: 2, reason }], true]);
+  assert.equal(decoder.update(latin1('32c8\n')).length + decoder.finish().length, 0);
+  assert.deepEqual([decoder.stopped, decoder.update(latin1('32c8\n'))], [false, latin1('c\n')]);
+  assert.throws(() => decryptLines(input), stop);
   await assert.rejects(throughStream(new DecryptLinesStream({ errors: 'skip' }), input, 1 << 20, true), stop);
   // The same line, ended well, goes out whole (its last zero byte is one
   // unit), and the stream goes on.
