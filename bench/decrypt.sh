@@ -22,10 +22,8 @@ lines=build/release/encrypt-lines
 echo "CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores;" \
     "$(grep -o -w -E 'avx2|avx512f|avx512_vbmi2' /proc/cpuinfo | sort -u | tr '\n' ' ')"
 
-tmp=/dev/shm
-[[ -d $tmp && -w $tmp ]] || tmp=${TMPDIR:-/tmp}
-work=$(mktemp -d "$tmp/encrypt-decrypt-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/medians.sh
+make_work encrypt-decrypt-bench
 build/release/bench/encrypt_spawn_timer make-texts 2000000 "$work/short.text"
 build/release/bench/encrypt_spawn_timer make-text $((256 << 20)) "$work/long.text"
 "$lines" < "$work/short.text" > "$work/short"
@@ -39,8 +37,6 @@ done
 "$lines" -d < "$work/short" | cmp -s - "$work/short.text" || { echo "short lines: other texts" >&2; exit 1; }
 "$lines" -dz < "$work/long" | cmp -s - <(cat "$work/long.text"; printf '\0') ||
     { echo "the long line: another text" >&2; exit 1; }
-
-source bench/medians.sh
 
 for input in short long; do
     if [[ $input == short ]]; then

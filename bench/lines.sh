@@ -28,10 +28,8 @@ command -v basenc > /dev/null || { echo "basenc (GNU coreutils 8.31 or later) is
 echo "CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores;" \
     "$(grep -o -w -E 'avx2|avx512f|avx512_vbmi2' /proc/cpuinfo | sort -u | tr '\n' ' ')"
 
-tmp=/dev/shm
-[[ -d $tmp && -w $tmp ]] || tmp=${TMPDIR:-/tmp}
-work=$(mktemp -d "$tmp/encrypt-lines-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/medians.sh
+make_work encrypt-lines-bench
 head -c 256M /dev/urandom > "$work/long"
 build/release/bench/encrypt_spawn_timer make-texts 2000000 "$work/short"
 head -n 2000 "$work/short" > "$work/few"
@@ -40,8 +38,6 @@ for input in long short; do
     cmp -s <(build/cap-avx2/encrypt-lines < "$work/$input") "$work/$input.out" ||
         { echo "the cap-avx2 build writes other bytes for $input" >&2; exit 1; }
 done
-
-source bench/medians.sh
 
 line() {  # label, ours, theirs, yardstick, goal
     awk -v label="$1" -v ours="$2" -v theirs="$3" -v yardstick="$4" -v goal="$5" 'BEGIN {

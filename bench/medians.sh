@@ -3,6 +3,16 @@
 # the commands taking turns. "$work/file", where a command may write its
 # output, is removed before each run, outside the time taken.
 declare -a commands
+
+# $work: a scratch folder named after $1, on tmpfs where there is one (the
+# figures are the programs', not the disk's), removed when the script ends.
+make_work() {
+    local tmp=/dev/shm
+    [[ -d $tmp && -w $tmp ]] || tmp=${TMPDIR:-/tmp}
+    work=$(mktemp -d "$tmp/$1.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+}
+
 medians() {
     local -A times=()
     for ((run = 0; run < runs; run++)); do

@@ -17,14 +17,11 @@ cmake --build build/release --target encrypt-lines encrypt_spawn_timer > /dev/nu
 cmake --build build/no-writer-thread --target encrypt-lines > /dev/null
 echo "CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load $(cut -d' ' -f1 /proc/loadavg)"
 
-tmp=/dev/shm
-[[ -d $tmp && -w $tmp ]] || tmp=${TMPDIR:-/tmp}
-work=$(mktemp -d "$tmp/writer-thread-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/medians.sh
+make_work writer-thread-bench
 head -c 256M /dev/urandom > "$work/long"
 build/release/bench/encrypt_spawn_timer make-texts 2000000 "$work/short"
 
-source bench/medians.sh
 with=build/release/encrypt-lines
 without=build/no-writer-thread/encrypt-lines
 for input in short long; do

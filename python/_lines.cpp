@@ -272,10 +272,15 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
         if (result >= 0) {
             continue;
         }
-        if (mode == on_error::strict || result == ENCRYPT_NO_MEMORY || (result == ENCRYPT_STOPPED && stopped)) {
+        if (mode == on_error::strict || result == ENCRYPT_NO_MEMORY) {
             break;
         }
-        stopped = result == ENCRYPT_STOPPED;
+        // A stop is listed once; the stream then gives nothing until reset.
+        const bool stop = result == ENCRYPT_STOPPED;
+        result = ENCRYPT_LINES_OK;
+        if (stop && stopped) {
+            break;
+        }
         if (failures != nullptr) {
             // Python objects are touched with the GIL held.
             if (released != nullptr) {
@@ -287,8 +292,8 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
                 break;
             }
         }
-        result = ENCRYPT_LINES_OK;
-        if (stopped) {
+        if (stop) {
+            stopped = true;
             break;
         }
     }
@@ -302,7 +307,7 @@ bool decode(encrypt_line_decoder* decoder, const char* data, std::size_t size, b
         PyErr_NoMemory();
         return false;
     }
-    if (result < 0 && !(result == ENCRYPT_STOPPED && stopped)) {
+    if (result < 0) {
         raise_failure(decoder, result);
         return false;
     }

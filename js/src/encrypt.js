@@ -200,6 +200,11 @@ function typeName(value) {
   return (value.constructor && value.constructor.name) || 'object';
 }
 
+// An option's wrong value as a message shows it: a string quoted, else its type.
+function shown(value) {
+  return typeof value === 'string' ? JSON.stringify(value) : typeName(value);
+}
+
 function wrongInput(name, value) {
   return new TypeError(`${name}() takes a Uint8Array or a string, not ${typeName(value)}`);
 }
@@ -557,7 +562,7 @@ function optionsObject(name, options) {
 // The library's options for a separator and, for texts, the CR LF rule.
 function lineFlags(name, { separator = '\n', crlf = false }) {
   if (separator !== '\n' && separator !== '\0') {
-    throw new TypeError(`${name}: separator must be '\\n' or '\\0', not ${typeof separator === 'string' ? JSON.stringify(separator) : typeName(separator)}`);
+    throw new TypeError(`${name}: separator must be '\\n' or '\\0', not ${shown(separator)}`);
   }
   if (typeof crlf !== 'boolean') {
     throw new TypeError(`${name}: crlf must be true or false, not ${typeName(crlf)}`);
@@ -574,7 +579,7 @@ function decoderOptions(name, options) {
   const given = optionsObject(name, options);
   const { errors = 'strict', failures } = given;
   if (errors !== 'strict' && errors !== 'skip') {
-    throw new TypeError(`${name}: errors must be 'strict' or 'skip', not ${typeof errors === 'string' ? JSON.stringify(errors) : typeName(errors)}`);
+    throw new TypeError(`${name}: errors must be 'strict' or 'skip', not ${shown(errors)}`);
   }
   if (failures !== undefined && !Array.isArray(failures)) {
     throw new TypeError(`${name}: failures must be an array, not ${typeName(failures)}`);
@@ -639,7 +644,7 @@ class LineStream {
   run(finish, take) {
     const status = this.decoding ? core.line_decoder_run(this.handle, finish) : core.line_encoder_run(this.handle, finish);
     take(core.lines_output());
-    if (status < 0 && !this.stopped) {
+    if (status < 0) {
       const line = core.line_decoder_failed_line(this.handle);
       const reason = messageAt(core.line_decoder_failure(this.handle));
       // Memory running short ends the stream even with 'skip'.

@@ -108,6 +108,18 @@ def _keep_freed_memory():
     mallopt(m_trim_threshold, 32 << 20)
 
 
+def _temporary_name(part):
+    """Where `part` is written before it is renamed, whole, to its name."""
+    directory, name = os.path.split(part)
+    return os.path.join(directory, f".{name}.{uuid.uuid4().hex}.tmp")
+
+
+def _empty_part(part):
+    temporary = _temporary_name(part)
+    open(temporary, "wb").close()
+    os.replace(temporary, part)
+
+
 def _run_block(block, part, split, separator, decrypt):
     """One block of `block.path` through the stream and into the file
     `part`, written under a temporary name and renamed when whole, so that
@@ -119,8 +131,7 @@ def _run_block(block, part, split, separator, decrypt):
     view = memoryview(buffer)
     stream = LineDecoder(separator=separator, errors="skip") if decrypt else LineEncoder(separator=separator)
     line_feeds = 0
-    directory, name = os.path.split(part)
-    temporary = os.path.join(directory, f".{name}.{uuid.uuid4().hex}.tmp")
+    temporary = _temporary_name(part)
     try:
         with open(block.path, "rb", buffering=0) as file, open(temporary, "wb") as out:
             begin = _boundary(file, block.start, split, buffer)
@@ -223,12 +234,13 @@ class _Job:
         os.makedirs(self.output_dir, exist_ok=True)
         self._remove_parts()
         width = max(5, len(str(len(self.blocks) - 1)))
+        parts = [os.path.join(self.output_dir, f"part-{i:0{width}d}") for i in range(len(self.blocks))]
         job = uuid.uuid4().hex
         futures = [
             client.submit(
                 _run_block,
                 block,
-                os.path.join(self.output_dir, f"part-{i:0{width}d}"),
+                parts[i],
                 self.split,
                 self.separator,
                 self.decrypt,
@@ -249,17 +261,10 @@ class _Job:
                 # encrypt-lines writes nothing after such a line, which
                 # would run on from its unfinished text: the later parts,
                 # written meanwhile, become empty, and their failures go.
-                for later in range(i + 1, len(self.blocks)):
-                    self._empty_part(os.path.join(self.output_dir, f"part-{later:0{width}d}"))
+                for part in parts[i + 1 :]:
+                    _empty_part(part)
                 break
         return failures
-
-    @staticmethod
-    def _empty_part(part):
-        directory, name = os.path.split(part)
-        temporary = os.path.join(directory, f".{name}.{uuid.uuid4().hex}.tmp")
-        open(temporary, "wb").close()
-        os.replace(temporary, part)
 
     def _remove_parts(self, temporary_only=False):
         for name in os.listdir(self.output_dir):
